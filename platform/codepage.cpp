@@ -1,0 +1,2 @@
+// Placeholder until the platform layer is written.
+#include "platform/codepage.h"

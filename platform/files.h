@@ -1,0 +1,35 @@
+// File services. The system's own files in the program directory are found
+// regardless of case ("xxx.bat" names "XXX.BAT"), as on the file system they
+// were designed for; paths that are opened or run keep their case.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace talvo::platform {
+
+// The path of the entry of dir whose name equals name regardless of ASCII case;
+// an exact match wins. nullopt when there is none. dir may lack the trailing "/".
+std::optional<std::string> findCaseInsensitive(const std::string& dir, std::string_view name);
+
+// dir + the existing spelling of name, or dir + name when none exists.
+std::string systemFilePath(const std::string& dir, std::string_view name);
+
+bool fileExists(const std::string& path);
+bool isDirectory(const std::string& path);
+bool isWritableDirectory(const std::string& path);
+std::optional<std::uint64_t> fileLength(const std::string& path);
+bool deleteFile(const std::string& path);       // a missing file is no error
+bool createEmptyFile(const std::string& path);  // open for appending and close
+bool writeWholeFile(const std::string& path, std::string_view bytes); // truncates
+std::optional<std::string> readWholeFile(const std::string& path);
+bool setCurrentDirectory(const std::string& path);
+std::string currentDirectory();
+
+// The full path of an executable found on PATH (or the name itself when it
+// holds a "/" and is executable); nullopt when there is none.
+std::optional<std::string> findOnPath(std::string_view program);
+
+} // namespace talvo::platform
