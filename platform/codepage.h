@@ -20,4 +20,13 @@ bool isValidUtf8(std::string_view bytes);
 // Byte length of the character starting at bytes[i] in code page 932 (1 or 2).
 std::size_t cp932CharLength(std::string_view bytes, std::size_t i);
 
+// The text with every byte that is no part of a well-formed UTF-8 character
+// replaced by U+FFFD.
+std::string utf8Repaired(std::string_view bytes);
+
+// Like cp932ToUtf8, but bytes that are no valid code-page-932 character are
+// copied unchanged (the result is then no valid UTF-8); *keptInvalid tells
+// whether that happened. Used where no byte may be lost.
+std::string cp932ToUtf8KeepingInvalid(std::string_view bytes, bool* keptInvalid = nullptr);
+
 } // namespace talvo::platform

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,8 @@ bool fileExists(const std::string& path);
 bool isDirectory(const std::string& path);
 bool isWritableDirectory(const std::string& path);
 std::optional<std::uint64_t> fileLength(const std::string& path);
-bool deleteFile(const std::string& path);       // a missing file is no error
-bool createEmptyFile(const std::string& path);  // open for appending and close
+bool deleteFile(const std::string& path);      // a missing file is no error
+bool createEmptyFile(const std::string& path); // open for appending and close
 bool writeWholeFile(const std::string& path, std::string_view bytes); // truncates
 std::optional<std::string> readWholeFile(const std::string& path);
 bool setCurrentDirectory(const std::string& path);
@@ -31,5 +32,18 @@ std::string currentDirectory();
 // The full path of an executable found on PATH (or the name itself when it
 // holds a "/" and is executable); nullopt when there is none.
 std::optional<std::string> findOnPath(std::string_view program);
+
+// Replaces the file's contents as one step: the bytes go to a temporary file in
+// the same directory, are flushed to disk and renamed over the file, keeping its
+// permissions (a symbolic link stays and its target is replaced). A read-only
+// file or directory (no write permission, or no write bit at all, which also
+// holds for the superuser) is left as it is and false returned; on any failure
+// the old file stays intact and no temporary file is left behind.
+bool replaceFileAtomically(const std::string& path, std::string_view bytes);
+
+// Test seam: called with the complete temporary file's path just before the
+// rename; returning false abandons the write as if it had been interrupted there.
+// Pass an empty function to remove it.
+void setBeforeReplaceHook(std::function<bool(const std::string& temporaryPath)> hook);
 
 } // namespace talvo::platform
