@@ -1,7 +1,165 @@
-// talvo-grep: the bundled grep program.
-#include <cstdio>
+// talvo-grep: the bundled grep program. It takes its dialect from the name it
+// was started under (cgrep.exe, dgrep.exe, izgrep.exe, jgrep.exe, jgslim.exe,
+// wgrep.com, ygrep.exe) or from --dialect NAME, searches the files with as
+// many threads as there are cores and prints the results in file order.
+// Only this file decides the exit status: 0 matched, 1 nothing, 2 an error.
+#include "talvo-grep/matcher.h"
+#include "talvo-grep/options.h"
+#include "talvo-grep/os.h"
+#include "talvo-grep/searcher.h"
+#include "talvo-grep/walk.h"
 
-int main() {
-    std::fputs("usage: talvo-grep [--dialect NAME] [flags] pattern [files...]\n", stderr);
-    return 2;
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+using namespace talvo::grep;
+
+namespace {
+
+constexpr const char* kVersion = "1.0.0";
+
+struct Run {
+    bool matched = false;
+    bool failed = false;
+};
+
+// Searches the files in parallel; results are printed strictly in file order.
+Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& files,
+              bool showNames) {
+    Run run;
+    std::atomic<long> totalLeft(o.maxTotal > 0 ? o.maxTotal : -1);
+    Searcher searcher(o, m, showNames);
+    bool anyPrinted = false;
+    bool context = o.before > 0 || o.after > 0;
+    auto deliver = [&](FileResult& r) {
+        if (!r.out.empty()) {
+            if (context && anyPrinted && !o.count && !o.filesWithMatches)
+                os::writeOut("--\n");
+            os::writeOut(r.out);
+            anyPrinted = true;
+        }
+        if (!r.err.empty())
+            os::writeErr("talvo-grep: " + r.err);
+        run.matched = run.matched || r.matched;
+        run.failed = run.failed || r.failed;
+    };
+    bool stopEarly = o.silent; // the status is known at the first match
+    unsigned threads = std::min<unsigned>(os::coreCount(), static_cast<unsigned>(files.size()));
+    if (o.maxTotal > 0)
+        threads = 1; // "the first N in the run" needs the run's order
+    if (threads <= 1) {
+        ScanContext ctx;
+        searcher.setStreaming(!context);
+        for (const auto& f : files) {
+            FileResult r;
+            searcher.search(f, ctx, r, totalLeft);
+            deliver(r);
+            if ((stopEarly && run.matched) || (o.maxTotal > 0 && totalLeft.load() <= 0))
+                break;
+        }
+        return run;
+    }
+    std::vector<FileResult> results(files.size());
+    std::vector<char> done(files.size(), 0);
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::atomic<size_t> next(0);
+    std::atomic<bool> cancel(false);
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < threads; ++t) {
+        pool.emplace_back([&] {
+            ScanContext ctx;
+            for (;;) {
+                size_t i = next.fetch_add(1);
+                if (i >= files.size())
+                    break;
+                FileResult r;
+                if (!cancel.load())
+                    searcher.search(files[i], ctx, r, totalLeft);
+                std::lock_guard lock(mutex);
+                results[i] = std::move(r);
+                done[i] = 1;
+                cv.notify_all();
+            }
+        });
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        FileResult r;
+        {
+            std::unique_lock lock(mutex);
+            cv.wait(lock, [&] { return done[i] != 0; });
+            r = std::move(results[i]);
+        }
+        deliver(r);
+        if (stopEarly && run.matched)
+            cancel.store(true);
+    }
+    for (auto& t : pool)
+        t.join();
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::optional<Dialect> dialect = dialectFromProgramName(argc > 0 ? argv[0] : "");
+    if (!dialect) {
+        // Started as talvo-grep: "--dialect NAME" first, CGREP otherwise.
+        dialect = Dialect::CGrep;
+        if (args.size() >= 2 && args[0] == "--dialect") {
+            dialect = dialectFromProgramName(args[1]);
+            if (!dialect) {
+                os::writeErr("talvo-grep: unknown dialect " + args[1] +
+                             " (CGREP, DGREP, IZGREP, JGREP, JGSLIM, WGREP, YGREP)\n");
+                return 2;
+            }
+            args.erase(args.begin(), args.begin() + 2);
+        }
+    }
+    std::string name = dialectName(*dialect);
+    ParseResult parsed = parseCommandLine(*dialect, args);
+    const Options& o = parsed.options;
+    if (!parsed.error.empty()) {
+        os::writeErr(name + ": " + parsed.error + "\n");
+        return 2;
+    }
+    if (o.help) {
+        os::writeOut(helpText(*dialect));
+        return 0;
+    }
+    if (o.version) {
+        os::writeOut(std::string("talvo-grep ") + kVersion + " (" + name + ")\n");
+        return 0;
+    }
+    std::string error;
+    std::unique_ptr<Matcher> matcher = Matcher::create(o.match, error);
+    if (!matcher) {
+        os::writeErr(name + ": " + error + "\n");
+        return 2;
+    }
+    bool failed = false;
+    std::vector<FileEntry> files;
+    bool showNames = false;
+    if (o.fileSpecs.empty()) {
+        files.push_back({"", "(standard input)"});
+    } else {
+        files = expandSpecs(o.fileSpecs, o.recursive,
+                            [&](const std::string& path, const std::string& msg) {
+                                failed = true;
+                                if (!o.quiet)
+                                    os::writeErr("talvo-grep: " + path + ": " + msg + "\n");
+                            });
+        bool wild = false;
+        for (const auto& s : o.fileSpecs)
+            wild = wild || hasWildcard(s) || s.find(' ') != std::string::npos;
+        showNames =
+            !o.noFileName && (o.recursive || o.fileSpecs.size() > 1 || wild || files.size() > 1);
+    }
+    Run run = searchAll(o, *matcher, files, showNames);
+    if (failed || run.failed)
+        return 2;
+    return run.matched ? 0 : 1;
 }

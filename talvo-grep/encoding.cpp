@@ -1,0 +1,438 @@
+// Encoding detection, tables for Shift-JIS and EUC-JP, and decoding.
+#include "talvo-grep/encoding.h"
+
+#include "talvo-grep/os.h"
+#include "talvo-grep/regex.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+namespace talvo::grep {
+
+const char* textKindName(TextKind k) {
+    switch (k) {
+    case TextKind::Utf8:
+        return "UTF-8";
+    case TextKind::Utf16LE:
+        return "UTF-16LE";
+    case TextKind::Utf16BE:
+        return "UTF-16BE";
+    case TextKind::ShiftJis:
+        return "Shift-JIS";
+    case TextKind::EucJp:
+        return "EUC-JP";
+    case TextKind::Bytes:
+        return "bytes";
+    }
+    return "?";
+}
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Length of the valid UTF-8 sequence at p, or 0 when it is invalid.
+size_t utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
+    unsigned char c = p[0];
+    if (c < 0x80) {
+        return 1;
+    }
+    size_t n = 0;
+    char32_t min = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (static_cast<size_t>(end - p) < n) {
+        return 0;
+    }
+    char32_t cp = c & (0x3F >> (n - 1));
+    for (size_t i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            return 0;
+        }
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return 0;
+    }
+    return n;
+}
+
+// Counts invalid sequences (and multibyte ones) of UTF-8, skipping ASCII by
+// eight bytes at a time.
+struct Tally {
+    size_t errors = 0;
+    size_t multibyte = 0;
+    size_t halfKana = 0;
+};
+
+Tally tallyUtf8(std::string_view data, size_t stopAfterErrors) {
+    Tally t;
+    auto p = reinterpret_cast<const unsigned char*>(data.data());
+    auto end = p + data.size();
+    while (p < end) {
+        while (end - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            if (w & 0x8080808080808080ULL) {
+                break;
+            }
+            p += 8;
+        }
+        if (p >= end) {
+            break;
+        }
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t n = utf8SequenceLength(p, end);
+        if (n == 0) {
+            if (++t.errors >= stopAfterErrors) {
+                return t;
+            }
+            ++p;
+        } else {
+            ++t.multibyte;
+            p += n;
+        }
+    }
+    return t;
+}
+
+bool sjisLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+bool sjisTrail(unsigned char c) {
+    return c >= 0x40 && c <= 0xFC && c != 0x7F;
+}
+bool eucByte(unsigned char c) {
+    return c >= 0xA1 && c <= 0xFE;
+}
+
+Tally tallySjis(std::string_view data) {
+    Tally t;
+    auto p = reinterpret_cast<const unsigned char*>(data.data());
+    auto end = p + data.size();
+    while (p < end) {
+        unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+        } else if (c >= 0xA1 && c <= 0xDF) {
+            ++t.halfKana;
+            ++p;
+        } else if (sjisLead(c) && end - p >= 2 && sjisTrail(p[1])) {
+            ++t.multibyte;
+            p += 2;
+        } else {
+            ++t.errors;
+            ++p;
+        }
+    }
+    return t;
+}
+
+Tally tallyEuc(std::string_view data) {
+    Tally t;
+    auto p = reinterpret_cast<const unsigned char*>(data.data());
+    auto end = p + data.size();
+    while (p < end) {
+        unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+        } else if (c == 0x8E && end - p >= 2 && p[1] >= 0xA1 && p[1] <= 0xDF) {
+            ++t.multibyte;
+            p += 2;
+        } else if (c == 0x8F && end - p >= 3 && eucByte(p[1]) && eucByte(p[2])) {
+            ++t.multibyte;
+            p += 3;
+        } else if (eucByte(c) && end - p >= 2 && eucByte(p[1])) {
+            ++t.multibyte;
+            p += 2;
+        } else {
+            ++t.errors;
+            ++p;
+        }
+    }
+    return t;
+}
+
+// A legacy reading counts as valid text when it has double-byte characters and
+// at most one invalid byte in a hundred of them (a damaged byte must not turn
+// a Japanese file into bytes, but Latin-1 text must not pass as Japanese).
+bool readsAsText(const Tally& t) {
+    return t.multibyte > 0 && t.errors * 100 <= t.multibyte;
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view data) {
+    return tallyUtf8(data, 1).errors == 0;
+}
+
+Detection detectEncoding(std::string_view data) {
+    auto u = reinterpret_cast<const unsigned char*>(data.data());
+    if (data.size() >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) {
+        return {TextKind::Utf8, 3};
+    }
+    if (data.size() >= 2 && u[0] == 0xFF && u[1] == 0xFE) {
+        return {TextKind::Utf16LE, 2};
+    }
+    if (data.size() >= 2 && u[0] == 0xFE && u[1] == 0xFF) {
+        return {TextKind::Utf16BE, 2};
+    }
+    Tally utf8 = tallyUtf8(data, 1);
+    if (utf8.errors == 0) {
+        return {TextKind::Utf8, 0};
+    }
+    Tally sjis = tallySjis(data);
+    Tally euc = tallyEuc(data);
+    bool sjisOk = readsAsText(sjis);
+    bool eucOk = readsAsText(euc);
+    if (sjisOk && eucOk) {
+        // EUC-JP text often reads as Shift-JIS too, then mostly as half-width
+        // katakana; fewer errors, then fewer such katakana, decide.
+        if (sjis.errors != euc.errors) {
+            return {sjis.errors < euc.errors ? TextKind::ShiftJis : TextKind::EucJp, 0};
+        }
+        return {sjis.halfKana > sjis.multibyte ? TextKind::EucJp : TextKind::ShiftJis, 0};
+    }
+    if (sjisOk) {
+        return {TextKind::ShiftJis, 0};
+    }
+    if (eucOk) {
+        return {TextKind::EucJp, 0};
+    }
+    return {TextKind::Bytes, 0};
+}
+
+void appendUtf8Lossy(std::string& out, std::string_view text) {
+    auto p = reinterpret_cast<const unsigned char*>(text.data());
+    auto end = p + text.size();
+    while (p < end) {
+        auto start = p;
+        while (p < end && *p < 0x80) {
+            ++p;
+        }
+        out.append(reinterpret_cast<const char*>(start), static_cast<size_t>(p - start));
+        if (p >= end) {
+            break;
+        }
+        size_t n = utf8SequenceLength(p, end);
+        if (n == 0) {
+            appendUtf8(out, kReplacement);
+            ++p;
+        } else {
+            out.append(reinterpret_cast<const char*>(p), n);
+            p += n;
+        }
+    }
+}
+
+std::string utf16ToUtf8(std::string_view data, bool bigEndian) {
+    std::string out;
+    out.reserve(data.size() + data.size() / 2);
+    auto u = reinterpret_cast<const unsigned char*>(data.data());
+    size_t n = data.size() / 2;
+    auto unit = [&](size_t i) -> char32_t {
+        return bigEndian ? (u[2 * i] << 8) | u[2 * i + 1] : u[2 * i] | (u[2 * i + 1] << 8);
+    };
+    for (size_t i = 0; i < n; ++i) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;
+        }
+        appendUtf8(out, c);
+    }
+    if (data.size() % 2 != 0) {
+        appendUtf8(out, kReplacement);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+// Characters that users type in one form and the tables hold in another.
+constexpr std::pair<char32_t, char32_t> kAliases[] = {
+    {0x301C, 0xFF5E}, {0xFF5E, 0x301C}, {0x2016, 0x2225}, {0x2225, 0x2016}, {0x2212, 0xFF0D},
+    {0xFF0D, 0x2212}, {0x00A2, 0xFFE0}, {0xFFE0, 0x00A2}, {0x00A3, 0xFFE1}, {0xFFE1, 0x00A3},
+    {0x00AC, 0xFFE2}, {0xFFE2, 0x00AC}, {0x2014, 0x2015}, {0x2015, 0x2014},
+};
+} // namespace
+
+Encoding::Encoding(TextKind kind) : kind_(kind) {
+    single_.assign(256, kReplacement);
+    dbcs_.assign(65536, 0);
+    for (unsigned c = 0; c < 0x80; ++c) {
+        single_[c] = c;
+    }
+    if (kind == TextKind::ShiftJis) {
+        os::CharsetDecoder dec("CP932");
+        for (unsigned c = 0xA1; c <= 0xDF; ++c) {
+            single_[c] = 0xFF61 + (c - 0xA1);
+        }
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!sjisLead(static_cast<unsigned char>(lead))) {
+                continue;
+            }
+            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+                if (!sjisTrail(static_cast<unsigned char>(trail))) {
+                    continue;
+                }
+                char b[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                char32_t cp = kReplacement;
+                dec.decode({b, 2}, cp);
+                dbcs_[lead * 256 + trail] = cp;
+            }
+        }
+    } else {
+        os::CharsetDecoder dec("EUC-JP");
+        triple_.assign(94 * 94, 0);
+        for (unsigned k = 0xA1; k <= 0xDF; ++k) {
+            dbcs_[0x8E * 256 + k] = 0xFF61 + (k - 0xA1);
+        }
+        for (unsigned lead = 0xA1; lead <= 0xFE; ++lead) {
+            for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
+                char b[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                char32_t cp = kReplacement;
+                dec.decode({b, 2}, cp);
+                dbcs_[lead * 256 + trail] = cp;
+                char t[3] = {static_cast<char>(0x8F), static_cast<char>(lead),
+                             static_cast<char>(trail)};
+                char32_t cp3 = kReplacement;
+                dec.decode({t, 3}, cp3);
+                triple_[(lead - 0xA1) * 94 + (trail - 0xA1)] = cp3;
+            }
+        }
+    }
+    forEachChar([&](std::string_view bytes, char32_t cp) {
+        if (cp != kReplacement) {
+            reverse_.emplace_back(cp, std::string(bytes));
+        }
+    });
+    std::stable_sort(reverse_.begin(), reverse_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+const Encoding& Encoding::get(TextKind kind) {
+    static std::once_flag sjisOnce, eucOnce;
+    static const Encoding* sjis = nullptr;
+    static const Encoding* euc = nullptr;
+    if (kind == TextKind::ShiftJis) {
+        std::call_once(sjisOnce, [] { sjis = new Encoding(TextKind::ShiftJis); });
+        return *sjis;
+    }
+    std::call_once(eucOnce, [] { euc = new Encoding(TextKind::EucJp); });
+    return *euc;
+}
+
+size_t Encoding::charLength(const unsigned char* p, const unsigned char* end) const {
+    unsigned char c = *p;
+    if (c < 0x80) {
+        return 1;
+    }
+    size_t left = static_cast<size_t>(end - p);
+    if (kind_ == TextKind::ShiftJis) {
+        return sjisLead(c) && left >= 2 && sjisTrail(p[1]) ? 2 : 1;
+    }
+    if (c == 0x8E) {
+        return left >= 2 && p[1] >= 0xA1 && p[1] <= 0xDF ? 2 : 1;
+    }
+    if (c == 0x8F) {
+        return left >= 3 && eucByte(p[1]) && eucByte(p[2]) ? 3 : 1;
+    }
+    return eucByte(c) && left >= 2 && eucByte(p[1]) ? 2 : 1;
+}
+
+char32_t Encoding::decode(const unsigned char* p, size_t n) const {
+    char32_t cp = kReplacement;
+    if (n == 1) {
+        cp = single_[p[0]];
+    } else if (n == 2) {
+        cp = dbcs_[p[0] * 256 + p[1]];
+    } else if (n == 3 && !triple_.empty()) {
+        cp = triple_[(p[1] - 0xA1) * 94 + (p[2] - 0xA1)];
+    }
+    return cp == 0 ? kReplacement : cp;
+}
+
+std::vector<std::string> Encoding::encode(char32_t c) const {
+    std::vector<std::string> out;
+    auto collect = [&](char32_t want) {
+        auto it = std::lower_bound(reverse_.begin(), reverse_.end(), want,
+                                   [](const auto& e, char32_t v) { return e.first < v; });
+        for (; it != reverse_.end() && it->first == want; ++it) {
+            if (std::find(out.begin(), out.end(), it->second) == out.end()) {
+                out.push_back(it->second);
+            }
+        }
+    };
+    collect(c);
+    for (auto [from, to] : kAliases) {
+        if (from == c) {
+            collect(to);
+        }
+    }
+    return out;
+}
+
+void Encoding::forEachChar(const std::function<void(std::string_view, char32_t)>& f) const {
+    for (unsigned c = 0; c < 256; ++c) {
+        if (single_[c] != kReplacement) {
+            char b = static_cast<char>(c);
+            f({&b, 1}, single_[c]);
+        }
+    }
+    for (unsigned i = 0; i < 65536; ++i) {
+        if (dbcs_[i] != 0) {
+            char b[2] = {static_cast<char>(i >> 8), static_cast<char>(i & 0xFF)};
+            f({b, 2}, dbcs_[i]);
+        }
+    }
+    for (size_t i = 0; i < triple_.size(); ++i) {
+        char b[3] = {static_cast<char>(0x8F), static_cast<char>(0xA1 + i / 94),
+                     static_cast<char>(0xA1 + i % 94)};
+        f({b, 3}, triple_[i] == 0 ? kReplacement : triple_[i]);
+    }
+}
+
+void Encoding::appendDecoded(std::string& out, std::string_view text) const {
+    auto p = reinterpret_cast<const unsigned char*>(text.data());
+    auto end = p + text.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            out.push_back(static_cast<char>(*p++));
+            continue;
+        }
+        size_t n = charLength(p, end);
+        appendUtf8(out, decode(p, n));
+        p += n;
+    }
+}
+
+bool Encoding::isBoundary(std::string_view line, size_t offset) const {
+    auto p = reinterpret_cast<const unsigned char*>(line.data());
+    auto end = p + line.size();
+    size_t i = 0;
+    while (i < offset) {
+        i += charLength(p + i, end);
+    }
+    return i == offset;
+}
+
+} // namespace talvo::grep

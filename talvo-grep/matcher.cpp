@@ -1,0 +1,560 @@
+// Hyperscan and PCRE2 behind the matcher of matcher.h.
+#include "talvo-grep/matcher.h"
+
+#include <algorithm>
+#include <cstring>
+#include <hs/hs.h>
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+namespace talvo::grep {
+
+namespace {
+// PCRE2 gives up past these; a hit is reported as an error, never as "no match".
+constexpr uint32_t kMatchLimit = 20'000'000;
+constexpr uint32_t kDepthLimit = 1'000'000;
+constexpr size_t kJitStackMax = 16 << 20;
+// Hyperscan scans at most this much at a time, cut at a line end.
+constexpr size_t kChunk = 8 << 20;
+
+bool isLegacy(TextKind k) {
+    return k == TextKind::ShiftJis || k == TextKind::EucJp;
+}
+
+// Walks backwards to the character before offset in UTF-8 text.
+char32_t utf8Before(std::string_view s, size_t offset) {
+    if (offset == 0)
+        return 0;
+    size_t i = offset - 1;
+    while (i > 0 && offset - i < 4 && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
+        --i;
+    std::u32string d = decodePatternText(s.substr(i, offset - i));
+    return d.empty() ? 0 : d.back();
+}
+char32_t utf8At(std::string_view s, size_t offset) {
+    if (offset >= s.size())
+        return 0;
+    std::u32string d = decodePatternText(s.substr(offset, std::min<size_t>(4, s.size() - offset)));
+    return d.empty() ? 0 : d.front();
+}
+} // namespace
+
+// One compiled pattern: Hyperscan database (exact or prefilter) and PCRE2.
+struct Term {
+    hs_database_t* hs = nullptr;
+    bool hsExact = false;
+    pcre2_code* re = nullptr;
+    std::string literal; // required literal in the file's bytes, for memchr
+    bool everyLine = false;
+    ~Term() {
+        if (hs)
+            hs_free_database(hs);
+        if (re)
+            pcre2_code_free(re);
+    }
+};
+
+struct CompiledSet {
+    TextKind kind = TextKind::Utf8;
+    std::vector<std::unique_ptr<Term>> terms;
+};
+
+struct ScanContext::Impl {
+    hs_scratch_t* scratch = nullptr;
+    pcre2_match_data* md = nullptr;
+    pcre2_match_context* mctx = nullptr;
+    pcre2_jit_stack* stack = nullptr;
+    std::vector<size_t> candidates;
+    Impl() {
+        md = pcre2_match_data_create(64, nullptr);
+        mctx = pcre2_match_context_create(nullptr);
+        pcre2_set_match_limit(mctx, kMatchLimit);
+        pcre2_set_depth_limit(mctx, kDepthLimit);
+        stack = pcre2_jit_stack_create(64 << 10, kJitStackMax, nullptr);
+        pcre2_jit_stack_assign(mctx, nullptr, stack);
+    }
+    ~Impl() {
+        if (scratch)
+            hs_free_scratch(scratch);
+        pcre2_match_data_free(md);
+        pcre2_match_context_free(mctx);
+        pcre2_jit_stack_free(stack);
+    }
+    bool prepare(const hs_database_t* db) { return hs_alloc_scratch(db, &scratch) == HS_SUCCESS; }
+};
+
+ScanContext::ScanContext() : impl_(std::make_unique<Impl>()) {}
+ScanContext::~ScanContext() = default;
+
+namespace {
+
+void addBackrefOffset(Node& n, int offset) {
+    if (n.kind == Node::Kind::Backref)
+        n.index += offset;
+    for (auto& c : n.children)
+        addBackrefOffset(*c, offset);
+}
+
+// Splits at blanks (ASCII and full-width), for the AND search.
+std::vector<std::string> words(const std::string& pattern) {
+    std::vector<std::string> out;
+    std::u32string text = decodePatternText(pattern);
+    std::string cur;
+    for (char32_t c : text) {
+        if (c == ' ' || c == '\t' || c == 0x3000) {
+            if (!cur.empty())
+                out.push_back(cur);
+            cur.clear();
+        } else {
+            appendUtf8(cur, c);
+        }
+    }
+    if (!cur.empty())
+        out.push_back(cur);
+    return out;
+}
+
+std::string pcreError(int code) {
+    PCRE2_UCHAR buf[256];
+    pcre2_get_error_message(code, buf, sizeof buf);
+    return reinterpret_cast<const char*>(buf);
+}
+
+bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t,
+                 std::string& error) {
+    EmitOptions eo;
+    eo.ignoreCase = spec.ignoreCase;
+    eo.wholeLine = spec.wholeLine;
+    t.everyLine = matchesEveryLine(p) && !spec.wholeLine && !spec.word;
+    std::string text = isLegacy(kind) ? emitLegacy(p, eo, Encoding::get(kind)) : emitUtf8(p, eo);
+
+    uint32_t opts = PCRE2_MULTILINE;
+    if (kind == TextKind::Utf8)
+        opts |= PCRE2_UTF | PCRE2_UCP | PCRE2_NO_UTF_CHECK;
+    if (kind == TextKind::Bytes)
+        opts |= PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF;
+    int code = 0;
+    PCRE2_SIZE offset = 0;
+    t.re = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), opts, &code,
+                         &offset, nullptr);
+    if (t.re == nullptr) {
+        error = pcreError(code);
+        return false;
+    }
+    pcre2_jit_compile(t.re, PCRE2_JIT_COMPLETE); // without JIT the interpreter still works
+
+    // Hyperscan cannot read invalid UTF-8 safely, so raw bytes go to PCRE2 alone.
+    if (kind != TextKind::Bytes && !t.everyLine) {
+        unsigned flags = HS_FLAG_MULTILINE | HS_FLAG_ALLOWEMPTY;
+        if (kind == TextKind::Utf8)
+            flags |= HS_FLAG_UTF8 | HS_FLAG_UCP;
+        hs_compile_error_t* err = nullptr;
+        if (hs_compile(text.c_str(), flags, HS_MODE_BLOCK, nullptr, &t.hs, &err) == HS_SUCCESS) {
+            t.hsExact = true;
+        } else {
+            hs_free_compile_error(err);
+            err = nullptr;
+            t.hs = nullptr;
+            if (hs_compile(text.c_str(), flags | HS_FLAG_PREFILTER, HS_MODE_BLOCK, nullptr, &t.hs,
+                           &err) != HS_SUCCESS) {
+                hs_free_compile_error(err);
+                t.hs = nullptr;
+            }
+        }
+    }
+    if (t.hs == nullptr) {
+        std::string lit = requiredLiteral(p, spec.ignoreCase);
+        if (isLegacy(kind) && !lit.empty()) {
+            // The literal in the file's own bytes, when it has one spelling there.
+            std::string enc;
+            for (char32_t c : decodePatternText(lit)) {
+                auto seqs = Encoding::get(kind).encode(c);
+                if (seqs.size() != 1) {
+                    enc.clear();
+                    break;
+                }
+                enc += seqs[0];
+            }
+            lit = enc;
+        }
+        t.literal = lit;
+    }
+    return true;
+}
+
+struct HsCollect {
+    const char* data;
+    size_t base;    // offset of the chunk in the buffer
+    size_t size;    // chunk size
+    size_t lastEnd; // end of the last line taken (relative to chunk), or npos
+    std::vector<size_t>* lines;
+    size_t limit;
+};
+
+int onHsMatch(unsigned, unsigned long long, unsigned long long to, unsigned, void* ctx) {
+    auto* c = static_cast<HsCollect*>(ctx);
+    size_t e = static_cast<size_t>(to);
+    // A non-empty match never holds a line feed, so its last byte is e - 1.
+    size_t at = (e > 0 && c->data[c->base + e - 1] != '\n') ? e - 1 : e;
+    if (c->lastEnd != std::string_view::npos && at <= c->lastEnd)
+        return 0;
+    const char* chunk = c->data + c->base;
+    size_t start = at;
+    while (start > 0 && chunk[start - 1] != '\n')
+        --start;
+    const void* nl = at < c->size ? std::memchr(chunk + at, '\n', c->size - at) : nullptr;
+    size_t end = nl ? static_cast<size_t>(static_cast<const char*>(nl) - chunk) : c->size;
+    c->lines->push_back(c->base + start);
+    c->lastEnd = end;
+    return c->lines->size() >= c->limit ? 1 : 0;
+}
+
+// The character before and after a match, in the line's encoding.
+bool wordBounded(TextKind kind, std::string_view line, size_t s, size_t e) {
+    char32_t before = 0, after = 0;
+    if (isLegacy(kind)) {
+        const Encoding& enc = Encoding::get(kind);
+        auto p = reinterpret_cast<const unsigned char*>(line.data());
+        auto end = p + line.size();
+        size_t i = 0, prev = 0;
+        bool has = false;
+        while (i < s) {
+            prev = i;
+            has = true;
+            i += enc.charLength(p + i, end);
+        }
+        if (has)
+            before = enc.decode(p + prev, s - prev);
+        if (e < line.size())
+            after = enc.decode(p + e, enc.charLength(p + e, end));
+    } else {
+        before = utf8Before(line, s);
+        after = utf8At(line, e);
+    }
+    return !(before && isWordChar(before)) && !(after && isWordChar(after));
+}
+
+} // namespace
+
+std::unique_ptr<Matcher> Matcher::create(const MatchSpec& spec, std::string& error) {
+    std::unique_ptr<Matcher> m(new Matcher());
+    m->spec_ = spec;
+    std::vector<std::string> sources;
+    for (const auto& p : spec.patterns) {
+        std::string rewritten = spec.rewrite ? spec.rewrite(p, !spec.literal) : p;
+        if (spec.allWords) {
+            for (auto& w : words(rewritten))
+                sources.push_back(w);
+        } else {
+            sources.push_back(rewritten);
+        }
+    }
+    if (sources.empty())
+        sources.emplace_back(); // no words: every line
+    std::vector<Pattern> parsed;
+    for (const auto& s : sources) {
+        Pattern p;
+        // A rewritten pattern is regular-expression text whatever the input was.
+        bool literal = spec.literal && !spec.rewrite;
+        if (auto err = parsePattern(decodePatternText(s), literal, p)) {
+            error = "invalid pattern \"" + s + "\" at position " + std::to_string(err->position) +
+                    ": " + err->message;
+            return nullptr;
+        }
+        parsed.push_back(std::move(p));
+    }
+    if (spec.allWords || parsed.size() == 1) {
+        m->terms_ = std::move(parsed);
+    } else {
+        Pattern joined;
+        joined.root = std::make_unique<Node>();
+        joined.root->kind = Node::Kind::Alternation;
+        for (auto& p : parsed) {
+            addBackrefOffset(*p.root, joined.groups);
+            joined.groups += p.groups;
+            auto g = std::make_unique<Node>();
+            g->kind = Node::Kind::NonCapture;
+            g->children.push_back(std::move(p.root));
+            joined.root->children.push_back(std::move(g));
+        }
+        m->terms_.push_back(std::move(joined));
+    }
+    m->sets_.resize(6);
+    m->setErrors_.resize(6);
+    m->built_.assign(6, false);
+    // Compile for UTF-8 now so that an engine's objection is reported up front.
+    if (m->compiled(TextKind::Utf8, error) == nullptr) {
+        error = "invalid pattern: " + error;
+        return nullptr;
+    }
+    return m;
+}
+
+Matcher::~Matcher() = default;
+
+const CompiledSet* Matcher::compiled(TextKind kind, std::string& error) const {
+    if (kind == TextKind::Utf16LE || kind == TextKind::Utf16BE)
+        kind = TextKind::Utf8;
+    auto i = static_cast<size_t>(kind);
+    std::lock_guard lock(mutex_);
+    if (!built_[i]) {
+        built_[i] = true;
+        auto set = std::make_unique<CompiledSet>();
+        set->kind = kind;
+        for (const auto& p : terms_) {
+            auto t = std::make_unique<Term>();
+            if (!compileTerm(p, spec_, kind, *t, setErrors_[i])) {
+                set.reset();
+                break;
+            }
+            set->terms.push_back(std::move(t));
+        }
+        sets_[i] = std::move(set);
+    }
+    if (!sets_[i])
+        error = setErrors_[i];
+    return sets_[i].get();
+}
+
+namespace {
+
+// Finds the first acceptable match of t in line at or after from.
+// Returns 1 found, 0 none, -1 engine limit.
+int findInLine(const Term& t, TextKind kind, ScanContext::Impl& ctx, std::string_view line,
+               size_t from, bool word, size_t& ms, size_t& me) {
+    uint32_t opts = kind == TextKind::Utf8 ? PCRE2_NO_UTF_CHECK : 0;
+    size_t start = from;
+    while (start <= line.size()) {
+        int rc = pcre2_match(t.re, reinterpret_cast<PCRE2_SPTR>(line.data()), line.size(), start,
+                             opts, ctx.md, ctx.mctx);
+        if (rc == PCRE2_ERROR_NOMATCH)
+            return 0;
+        if (rc < 0)
+            return -1;
+        PCRE2_SIZE* ov = pcre2_get_ovector_pointer(ctx.md);
+        ms = ov[0];
+        me = ov[1];
+        bool ok = true;
+        if (isLegacy(kind)) {
+            const Encoding& enc = Encoding::get(kind);
+            ok = enc.isBoundary(line, ms) && enc.isBoundary(line, me);
+        }
+        if (ok && word)
+            ok = me > ms && wordBounded(kind, line, ms, me);
+        if (ok)
+            return 1;
+        start = ms + 1;
+        if (kind == TextKind::Utf8) {
+            while (start < line.size() && (static_cast<unsigned char>(line[start]) & 0xC0) == 0x80)
+                ++start;
+        }
+    }
+    return 0;
+}
+
+std::string limitError() {
+    return "the pattern is too complex for this line (engine limit reached)";
+}
+
+} // namespace
+
+bool Matcher::lineMatches(TextKind kind, ScanContext& ctx, std::string_view line,
+                          std::string& error) const {
+    const CompiledSet* set = compiled(kind, error);
+    if (!set)
+        return false;
+    if (kind == TextKind::Utf16LE || kind == TextKind::Utf16BE)
+        kind = TextKind::Utf8;
+    for (const auto& t : set->terms) {
+        if (t->everyLine)
+            continue;
+        size_t ms = 0, me = 0;
+        int r = findInLine(*t, kind, *ctx.impl_, line, 0, spec_.word, ms, me);
+        if (r < 0) {
+            error = limitError();
+            return false;
+        }
+        if (r == 0)
+            return false;
+    }
+    return true;
+}
+
+bool Matcher::matchesInLine(TextKind kind, ScanContext& ctx, std::string_view line,
+                            const std::function<void(size_t, size_t)>& onMatch,
+                            std::string& error) const {
+    const CompiledSet* set = compiled(kind, error);
+    if (!set)
+        return false;
+    if (kind == TextKind::Utf16LE || kind == TextKind::Utf16BE)
+        kind = TextKind::Utf8;
+    // Matches of every term, in order, without overlaps.
+    std::vector<std::pair<size_t, size_t>> all;
+    for (const auto& t : set->terms) {
+        size_t from = 0, ms = 0, me = 0;
+        while (from <= line.size()) {
+            int r = findInLine(*t, kind, *ctx.impl_, line, from, spec_.word, ms, me);
+            if (r < 0) {
+                error = limitError();
+                return false;
+            }
+            if (r == 0)
+                break;
+            if (me > ms)
+                all.emplace_back(ms, me);
+            from = me > ms ? me : ms + 1;
+        }
+    }
+    std::sort(all.begin(), all.end());
+    size_t last = 0;
+    for (auto [s, e] : all) {
+        if (s < last)
+            continue;
+        onMatch(s, e);
+        last = e;
+    }
+    return true;
+}
+
+bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
+                        const std::function<bool(size_t, size_t)>& onLine,
+                        std::string& error) const {
+    const CompiledSet* set = compiled(kind, error);
+    if (!set)
+        return false;
+    if (kind == TextKind::Utf16LE || kind == TextKind::Utf16BE)
+        kind = TextKind::Utf8;
+    ScanContext::Impl& c = *ctx.impl_;
+    const Term& first = *set->terms[0];
+    bool legacy = isLegacy(kind);
+    // Lines found by the first term still need every check that it skipped.
+    bool confirmFirst = legacy || spec_.word || !first.hsExact;
+    if (first.everyLine)
+        confirmFirst = false;
+    bool others = set->terms.size() > 1;
+
+    auto lineEnd = [&](size_t s) {
+        const void* nl = std::memchr(data.data() + s, '\n', data.size() - s);
+        return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) : data.size();
+    };
+    bool failed = false;
+    // Checks a candidate line; false stops the scan.
+    auto take = [&](size_t s, size_t e) -> bool {
+        std::string_view line = data.substr(s, e - s);
+        if (confirmFirst || others) {
+            for (size_t i = confirmFirst ? 0 : 1; i < set->terms.size(); ++i) {
+                const Term& t = *set->terms[i];
+                if (t.everyLine)
+                    continue;
+                size_t ms = 0, me = 0;
+                int r = findInLine(t, kind, c, line, 0, spec_.word, ms, me);
+                if (r < 0) {
+                    error = limitError();
+                    failed = true;
+                    return false;
+                }
+                if (r == 0)
+                    return true; // not a match; go on
+            }
+        }
+        return onLine(s, e);
+    };
+
+    if (first.everyLine) {
+        size_t s = 0;
+        while (s < data.size()) {
+            size_t e = lineEnd(s);
+            if (!take(s, e))
+                break;
+            s = e + 1;
+        }
+        return !failed;
+    }
+
+    if (first.hs) {
+        if (!c.prepare(first.hs)) {
+            error = "out of memory for the search engine";
+            return false;
+        }
+        size_t pos = 0;
+        bool stop = false;
+        while (!stop && pos < data.size()) {
+            size_t end = std::min(data.size(), pos + kChunk);
+            if (end < data.size()) {
+                const void* nl = std::memchr(data.data() + end, '\n', data.size() - end);
+                end = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data())
+                         : data.size();
+            }
+            // The chunk leaves out its final line feed so that "$" at its end
+            // means the end of the last line, never the start of the next.
+            size_t chunkEnd = end;
+            if (end == data.size() && data.back() == '\n')
+                chunkEnd = end - 1;
+            c.candidates.clear();
+            HsCollect col{data.data(),    pos,
+                          chunkEnd - pos, std::string_view::npos,
+                          &c.candidates,  static_cast<size_t>(-1)};
+            hs_error_t rc =
+                hs_scan(first.hs, data.data() + pos, static_cast<unsigned>(chunkEnd - pos), 0,
+                        c.scratch, onHsMatch, &col);
+            if (rc != HS_SUCCESS && rc != HS_SCAN_TERMINATED) {
+                error = "search engine failure";
+                return false;
+            }
+            for (size_t s : c.candidates) {
+                if (!take(s, lineEnd(s))) {
+                    stop = true;
+                    break;
+                }
+            }
+            pos = chunkEnd + 1;
+        }
+        return !failed;
+    }
+
+    if (!first.literal.empty()) {
+        // A rare byte of the literal is found with memchr, then the literal.
+        const std::string& lit = first.literal;
+        size_t pos = 0;
+        while (pos < data.size()) {
+            const char* hit = static_cast<const char*>(
+                memmem(data.data() + pos, data.size() - pos, lit.data(), lit.size()));
+            if (!hit)
+                break;
+            size_t at = static_cast<size_t>(hit - data.data());
+            size_t s = at;
+            while (s > 0 && data[s - 1] != '\n')
+                --s;
+            size_t e = lineEnd(at);
+            std::string_view line = data.substr(s, e - s);
+            size_t ms = 0, me = 0;
+            int r = findInLine(first, kind, c, line, 0, spec_.word, ms, me);
+            if (r < 0) {
+                error = limitError();
+                return false;
+            }
+            if (r > 0) {
+                confirmFirst = false;
+                bool go = take(s, e);
+                confirmFirst = true;
+                if (!go)
+                    break;
+            }
+            pos = e + 1;
+        }
+        return !failed;
+    }
+
+    // PCRE2 alone, line by line: only for patterns Hyperscan cannot take.
+    size_t s = 0;
+    while (s < data.size()) {
+        size_t e = lineEnd(s);
+        if (!take(s, e))
+            break;
+        s = e + 1;
+    }
+    return !failed;
+}
+
+} // namespace talvo::grep

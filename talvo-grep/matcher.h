@@ -1,0 +1,87 @@
+// The matcher: finds the lines of a buffer that match, and the matches in a
+// line. One matcher serves every encoding; its patterns are compiled once per
+// encoding on first use.
+// Decision: Hyperscan scans the whole buffer for candidate lines (it cannot
+// blow up on any pattern); PCRE2 with its JIT confirms candidates where
+// Hyperscan is only a prefilter (back-references, look-arounds, word search,
+// legacy encodings) and gives match positions. A memchr-driven literal search
+// feeds PCRE2 when Hyperscan cannot take the pattern at all.
+#pragma once
+
+#include "talvo-grep/encoding.h"
+#include "talvo-grep/regex.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvo::grep {
+
+struct MatchSpec {
+    std::vector<std::string> patterns; // UTF-8 as typed; several mean "any of them"
+    bool literal = false;
+    bool ignoreCase = false;
+    bool wholeLine = false;
+    bool word = false;
+    bool allWords = false; // AND search: the blank-separated words must all occur
+    // Applied to each pattern before parsing (character equivalences, blanks
+    // and line breaks): takes the pattern and whether it is a regular
+    // expression, returns regular-expression text in UTF-8.
+    std::function<std::string(std::string_view, bool)> rewrite;
+};
+
+struct CompiledSet; // one encoding's compiled terms
+class ScanContext;  // per-thread scratch of the engines
+
+class Matcher {
+public:
+    // Parses and compiles for UTF-8; returns nullptr and an error that names
+    // the problem and its position when a pattern is invalid.
+    static std::unique_ptr<Matcher> create(const MatchSpec& spec, std::string& error);
+    ~Matcher();
+
+    // Calls onLine(start, end) for every matching line of data (end excludes the
+    // line feed), in order, until it returns false. Returns false and sets
+    // error when an engine limit was hit.
+    bool scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
+                   const std::function<bool(size_t, size_t)>& onLine, std::string& error) const;
+    // True when line (without its line feed) matches.
+    bool lineMatches(TextKind kind, ScanContext& ctx, std::string_view line,
+                     std::string& error) const;
+    // Calls onMatch(start, end) for each non-overlapping match in line.
+    bool matchesInLine(TextKind kind, ScanContext& ctx, std::string_view line,
+                       const std::function<void(size_t, size_t)>& onMatch,
+                       std::string& error) const;
+
+private:
+    Matcher() = default;
+    const CompiledSet* compiled(TextKind kind, std::string& error) const;
+
+    MatchSpec spec_;
+    std::vector<Pattern> terms_; // one per AND word, or one joined alternation
+    std::vector<int> groupOffsets_;
+    mutable std::mutex mutex_;
+    mutable std::vector<std::unique_ptr<CompiledSet>> sets_; // by TextKind
+    mutable std::vector<std::string> setErrors_;
+    mutable std::vector<bool> built_;
+};
+
+class ScanContext {
+public:
+    ScanContext();
+    ~ScanContext();
+    ScanContext(const ScanContext&) = delete;
+    ScanContext& operator=(const ScanContext&) = delete;
+
+    struct Impl; // engine scratch, defined by the matcher
+
+private:
+    friend class Matcher;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace talvo::grep

@@ -1,0 +1,65 @@
+// The operating-system calls of talvo-grep, kept in one place: files,
+// directories, memory mapping, character-set conversion and the core count.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvo::grep::os {
+
+// A file's bytes: mapped for large files, read into memory for small ones.
+class FileData {
+public:
+    FileData() = default;
+    ~FileData();
+    FileData(const FileData&) = delete;
+    FileData& operator=(const FileData&) = delete;
+    // Opens and loads path; returns false and sets error on failure.
+    bool load(const std::string& path, std::string& error);
+    // Reads all of standard input.
+    bool loadStdin(std::string& error);
+    std::string_view bytes() const { return {data_, size_}; }
+
+private:
+    void release();
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+    void* map_ = nullptr;
+    std::string owned_;
+};
+
+enum class EntryType { File, Directory, Other, Missing };
+// Type of path; followLinks decides whether a symbolic link counts as its target.
+EntryType entryType(const std::string& path, bool followLinks);
+
+// Names in directory (no "." or ".."), sorted byte-wise; false and error when
+// it cannot be read.
+bool listDirectory(const std::string& path, std::vector<std::string>& names, std::string& error);
+
+// Absolute form of path (no symbolic links resolved), for full-path output.
+std::string absolutePath(const std::string& path);
+
+// Decodes bytes in the named character set to one code point; false when the
+// bytes are not exactly one valid character there.
+class CharsetDecoder {
+public:
+    explicit CharsetDecoder(const char* charset);
+    ~CharsetDecoder();
+    CharsetDecoder(const CharsetDecoder&) = delete;
+    CharsetDecoder& operator=(const CharsetDecoder&) = delete;
+    bool valid() const { return handle_ != nullptr; }
+    bool decode(std::string_view bytes, char32_t& out);
+
+private:
+    void* handle_ = nullptr;
+};
+
+unsigned coreCount();
+
+// Writes all of text to standard output or standard error.
+void writeOut(std::string_view text);
+void writeErr(std::string_view text);
+
+} // namespace talvo::grep::os

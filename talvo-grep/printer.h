@@ -1,0 +1,63 @@
+// The printer: formats the selected lines of one file in the layout of the
+// options (path, line number, tag format, headers, context groups) into a
+// text buffer. It never reads files; the searcher hands it the file's bytes.
+#pragma once
+
+#include "talvo-grep/encoding.h"
+#include "talvo-grep/options.h"
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace talvo::grep {
+
+class Printer {
+public:
+    // data: the text searched (after any transcoding); offsetBase is added to
+    // byte offsets (a skipped byte-order mark).
+    Printer(const Options& o, bool showNames, std::string name, std::string_view data,
+            TextKind kind, size_t offsetBase, std::string& out);
+
+    // A selected line [s, e) (e at its line feed); parts are match positions
+    // within the line when only the matching parts are printed.
+    void line(size_t s, size_t e, const std::vector<std::pair<size_t, size_t>>* parts = nullptr);
+    // Ends the file: pending context lines, and the header of a file without
+    // matches when every file gets one.
+    void finish();
+    void count(long n);
+    void fileName();
+    void binaryMatch();
+    bool printedAnything() const { return printed_; }
+
+    // The name as shown: lower case or full path on request.
+    static std::string displayName(const Options& o, const std::string& name);
+
+private:
+    void headerOnce();
+    void advanceTo(size_t s); // counts line numbers up to s
+    void emit(size_t s, size_t e, bool match, size_t partStart = 0, size_t partEnd = 0);
+    void appendText(std::string_view t);
+    size_t lineStartBefore(size_t s) const;
+
+    const Options& o_;
+    bool showNames_;
+    std::string name_;
+    std::string_view data_;
+    TextKind kind_;
+    size_t offsetBase_;
+    std::string& out_;
+    bool namesOnLines_;
+    int context_;
+
+    size_t countedTo_ = 0;  // line numbers are known up to this offset
+    long lineNo_ = 1;       // number of the line starting at countedTo_
+    size_t printedEnd_ = 0; // offset after the last printed line (its line feed)
+    bool printedLine_ = false;
+    int afterLeft_ = 0;
+    bool headerDone_ = false;
+    bool printed_ = false;
+};
+
+} // namespace talvo::grep
