@@ -24,6 +24,11 @@ test: deps
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
 	@cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The Debian package of the release build: $(BUILD)/talvo_<version>_<arch>.deb.
+package: build
+	@cd $(BUILD) && cpack
+	@ls $(BUILD)/talvo_*.deb
+
 bench: build
 	bench/run-all.sh $(BUILD)/bin
 

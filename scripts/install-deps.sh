@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libhyperscan-dev libpcre2-dev libarchive-dev
   fonts-noto-cjk xvfb xdotool x11-utils openbox xauth
+  dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do
