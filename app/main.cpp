@@ -3,12 +3,9 @@
 #include "app/main_window.h"
 #include "platform/progdir.h"
 
-#if __has_include("platform/qt_ui.h")
+// qt_ui.h needs the complete help window type for its inline accessor.
+#include "platform/help_window.h"
 #include "platform/qt_ui.h"
-#define TALVO_HAVE_QT_UI 1
-#else
-#include "platform/recording_ui.h"
-#endif
 
 #include <QApplication>
 
@@ -19,11 +16,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::vector<std::string> arguments(argv, argv + argc);
     const std::string programDir = talvo::platform::programDirectory(arguments);
-#ifdef TALVO_HAVE_QT_UI
     talvo::platform::QtUserInterface ui(programDir);
-#else
-    talvo::platform::RecordingUserInterface ui;
-#endif
     talvo::app::MainWindow window(programDir, ui);
     window.load();
     window.show();

@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/profile.h"
+#include "platform/progdir.h"
 #include "platform/ui.h"
 #include "run/batch_file.h"
 #include "run/busy_window.h"

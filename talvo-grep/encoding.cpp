@@ -168,10 +168,10 @@ Tally tallyEuc(std::string_view data) {
 }
 
 // A legacy reading counts as valid text when it has double-byte characters and
-// at most one invalid byte in a hundred of them (a damaged byte must not turn
+// at most one invalid byte in twenty of them (a damaged byte must not turn
 // a Japanese file into bytes, but Latin-1 text must not pass as Japanese).
 bool readsAsText(const Tally& t) {
-    return t.multibyte > 0 && t.errors * 100 <= t.multibyte;
+    return t.multibyte > 0 && t.errors * 20 <= t.multibyte;
 }
 
 } // namespace

@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
                             });
         bool wild = false;
         for (const auto& s : o.fileSpecs)
-            wild = wild || hasWildcard(s) || s.find(' ') != std::string::npos;
+            wild = wild || hasWildcard(s);
         showNames =
             !o.noFileName && (o.recursive || o.fileSpecs.size() > 1 || wild || files.size() > 1);
     }

@@ -163,9 +163,19 @@ std::vector<FileEntry>
 expandSpecs(const std::vector<std::string>& specs, bool recursive,
             const std::function<void(const std::string&, const std::string&)>& onError) {
     Walker w{recursive, onError, {}};
+    // True when the specification names something as a whole: its directory
+    // for a wild card, else the file or directory itself.
+    auto resolves = [](const std::string& spec) {
+        std::string s = normalise(spec);
+        if (hasWildcard(s)) {
+            size_t slash = s.find_last_of('/');
+            std::string dir = slash == std::string::npos ? "." : s.substr(0, slash + 1);
+            return os::entryType(dir, true) == os::EntryType::Directory;
+        }
+        return os::entryType(s, true) != os::EntryType::Missing;
+    };
     for (const auto& s : specs) {
-        if (s.find(' ') != std::string::npos &&
-            os::entryType(normalise(s), true) == os::EntryType::Missing) {
+        if (s.find_first_of(" \"") != std::string::npos && !resolves(s)) {
             // Several specifications in one argument, as typed into the file box.
             for (const auto& part : splitSpecs(s))
                 w.spec(part);

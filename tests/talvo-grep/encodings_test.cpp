@@ -1,0 +1,123 @@
+// Files in UTF-8, UTF-8 with BOM, UTF-16, Shift-JIS and EUC-JP give the same
+// lines; matches never start or end inside a double-byte character.
+#include "tests/talvo-grep/grep_runner.h"
+
+#include <iconv.h>
+
+using namespace talvo::test;
+
+namespace {
+
+std::string convert(const std::string& utf8, const char* to) {
+    iconv_t h = iconv_open(to, "UTF-8");
+    std::string out(utf8.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t il = utf8.size();
+    char* op = out.data();
+    size_t ol = out.size();
+    size_t rc = iconv(h, &in, &il, &op, &ol);
+    iconv_close(h);
+    EXPECT_NE(rc, static_cast<size_t>(-1)) << "test text not convertible to " << to;
+    out.resize(out.size() - ol);
+    return out;
+}
+
+const std::string kJapanese = joinLines({
+    "ソフトウェアの説明",      // 1
+    "アイテム一覧",            // 2
+    "ひらがなだけ",            // 3
+    "表示する[x]",             // 4
+    "ASCII only line",         // 5
+    "ファイルを開く ファイル", // 6
+});
+
+struct Encoded {
+    const char* file;
+    std::string bytes;
+};
+
+std::vector<Encoded> allEncodings(const std::string& text) {
+    return {{"u8.txt", text},
+            {"bom.txt", "\xEF\xBB\xBF" + text},
+            {"le.txt", "\xFF\xFE" + convert(text, "UTF-16LE")},
+            {"be.txt", "\xFE\xFF" + convert(text, "UTF-16BE")},
+            {"sjis.txt", convert(text, "CP932")},
+            {"euc.txt", convert(text, "EUC-JP")}};
+}
+
+class Encodings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& e : allEncodings(kJapanese))
+            g.write(e.file, e.bytes);
+    }
+    std::string c(const std::vector<std::string>& args) const {
+        return g.run("cgrep.exe", args).out;
+    }
+    GrepDir g;
+};
+
+TEST_F(Encodings, SameJapaneseLinesInEveryEncoding) {
+    struct {
+        const char* pattern;
+        const char* lines;
+    } cases[] = {
+        {"ファイル", "6:ファイルを開く ファイル\n"},
+        {"[ぁ-ん]+だけ", "3:ひらがなだけ\n"},
+        {"^.{6}$", "2:アイテム一覧\n3:ひらがなだけ\n"},
+        {"表示", "4:表示する[x]\n"},
+        {"説明$", "1:ソフトウェアの説明\n"},
+        {"\\[x\\]", "4:表示する[x]\n"},
+        {"ア.テ", "2:アイテム一覧\n"},
+        {"[^ァ-ヶー]$", "2:アイテム一覧\n3:ひらがなだけ\n4:表示する[x]\n5:ASCII only line\n"},
+    };
+    for (const auto& e : allEncodings(kJapanese)) {
+        for (const auto& k : cases) {
+            EXPECT_EQ(c({"-n", "-e", k.pattern, e.file}), k.lines) << e.file << " " << k.pattern;
+        }
+    }
+}
+
+TEST_F(Encodings, NoMatchInsideDoubleByteCharacters) {
+    // Second bytes: "ソ" 83 5C ('\\'), "ア" 83 41 ('A'), "ー" 81 5B ('[').
+    const std::string text = joinLines({"ソース", "アート", "ーー", "plain A [ \\ here"});
+    g.write("s.txt", convert(text, "CP932"));
+    EXPECT_EQ(c({"-n", "-e", "\\\\", "s.txt"}), "4:plain A [ \\ here\n");
+    EXPECT_EQ(c({"-n", "-e", "A", "s.txt"}), "4:plain A [ \\ here\n");
+    EXPECT_EQ(c({"-n", "-e", "\\[", "s.txt"}), "4:plain A [ \\ here\n");
+    EXPECT_EQ(c({"-n", "-i", "-e", "a", "s.txt"}), "4:plain A [ \\ here\n");
+    // "ア" is 83 41; with case ignored it must not become 83 61 ("ヂ").
+    g.write("d.txt", convert("ヂ\n", "CP932"));
+    EXPECT_EQ(c({"-c", "-i", "-e", "ア", "d.txt"}), "0\n");
+    // EUC-JP: "ア" A5 A2 "イ" A5 A4; the bytes A2 A5 straddle two characters.
+    g.write("e.txt", convert("アイ\n\n", "EUC-JP"));
+    EXPECT_EQ(c({"-c", "-e", "ア", "e.txt"}), "1\n");
+    EXPECT_EQ(c({"-c", "-e", "▲", "e.txt"}), "0\n"); // "▲" is A2 A5 in EUC-JP
+}
+
+TEST_F(Encodings, InvalidBytesShowAsReplacementAndHideNothing) {
+    std::string sjis = convert("前の行\n", "CP932") + "bad \x81\x20 byte\n" +
+                       convert("後の行 ソフト\n", "CP932") +
+                       convert("説明文説明文説明文説明文説明文説明文説明文\n", "CP932");
+    g.write("broken.txt", sjis);
+    EXPECT_EQ(c({"-n", "-e", "byte", "broken.txt"}), "2:bad \xEF\xBF\xBD  byte\n");
+    EXPECT_EQ(c({"-n", "-e", "ソフト", "broken.txt"}), "3:後の行 ソフト\n");
+    g.write("latin.txt", "caf\xE9 au lait\nna\xEFve text\n");
+    EXPECT_EQ(c({"-n", "-e", "lait", "latin.txt"}), "1:caf\xEF\xBF\xBD au lait\n");
+}
+
+TEST_F(Encodings, CrLfLinesEndBeforeTheCarriageReturn) {
+    g.write("crlf.txt", "one\r\ntwo\r\nthree");
+    EXPECT_EQ(c({"-n", "-e", "o$", "crlf.txt"}), "2:two\r\n");
+    EXPECT_EQ(c({"-c", "-e", "^t.*$", "crlf.txt"}), "2\n");
+    EXPECT_EQ(c({"-n", "-x", "-e", "three", "crlf.txt"}), "3:three\n");
+    g.write("crlf-sjis.txt", convert("ソフト\r\n説明\r\n", "CP932"));
+    EXPECT_EQ(c({"-n", "-e", "明$", "crlf-sjis.txt"}), "2:説明\r\n");
+}
+
+TEST_F(Encodings, WordSearchInLegacyEncodings) {
+    g.write("w.txt", convert("猫 cat\n猫cat\ncat。\n", "CP932"));
+    EXPECT_EQ(c({"-n", "-w", "-e", "cat", "w.txt"}), "1:猫 cat\n3:cat。\n");
+}
+
+} // namespace

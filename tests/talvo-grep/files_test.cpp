@@ -1,0 +1,99 @@
+// File operands as typed into the file box, the walk below directories, errors
+// on single files, and the order of output when files are searched in parallel.
+#include "tests/talvo-grep/grep_runner.h"
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace talvo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(g.dir().file("src/lib"));
+        fs::create_directories(g.dir().file("docs"));
+        g.write("src/main.c", "int hit;\n");
+        g.write("src/Util.C", "hit upper\n");
+        g.write("src/lib/deep.c", "deep hit\n");
+        g.write("src/README", "hit no dot\n");
+        g.write("docs/a.txt", "doc hit\n");
+    }
+    RunResult d(const std::vector<std::string>& args) const { return g.run("dgrep.exe", args); }
+    GrepDir g;
+};
+
+TEST_F(Files, WildcardsIgnoreCaseAndAcceptBothSeparators) {
+    EXPECT_EQ(d({"-e", "hit", "src/*.C"}).out, "src/Util.C:hit upper\nsrc/main.c:int hit;\n");
+    EXPECT_EQ(d({"-e", "hit", "src\\*.c"}).out, "src/Util.C:hit upper\nsrc/main.c:int hit;\n");
+    EXPECT_EQ(d({"-e", "hit", "src/M?IN.*"}).out, "src/main.c:int hit;\n");
+    // *.* takes names without a dot as well.
+    EXPECT_EQ(d({"-l", "-e", "hit", "src/*.*"}).out, "src/README\nsrc/Util.C\nsrc/main.c\n");
+    // A plain name in another case still finds the file.
+    EXPECT_EQ(d({"-e", "hit", "src/readme"}).out, "hit no dot\n");
+}
+
+TEST_F(Files, SeveralSpecificationsInOrder) {
+    EXPECT_EQ(d({"-l", "-e", "hit", "docs/*.txt", "src/*.c"}).out,
+              "docs/a.txt\nsrc/Util.C\nsrc/main.c\n");
+    // As one argument typed into the file box.
+    EXPECT_EQ(d({"-l", "-e", "hit", "docs/*.txt src/main.c"}).out, "docs/a.txt\nsrc/main.c\n");
+}
+
+TEST_F(Files, SubdirectoriesTakeTheLastPartAndSkipLinksBelowTheStart) {
+    fs::create_symlink(g.dir().file("src/lib"), g.dir().file("src/zlink"));
+    fs::create_symlink(g.dir().file("src/main.c"), g.dir().file("src/zfile.c"));
+    EXPECT_EQ(d({"-s", "-l", "-e", "hit", "src/*.c"}).out,
+              "src/Util.C\nsrc/lib/deep.c\nsrc/main.c\n");
+    EXPECT_EQ(d({"-s", "-l", "-e", "hit", "*.txt"}).out, "docs/a.txt\n");
+    EXPECT_EQ(d({"-s", "-l", "-e", "hit", "src"}).out,
+              "src/README\nsrc/Util.C\nsrc/lib/deep.c\nsrc/main.c\n");
+    // A link named as the operand itself is followed.
+    EXPECT_EQ(d({"-l", "-e", "hit", "src/zlink/*.c"}).out, "src/zlink/deep.c\n");
+}
+
+TEST_F(Files, PathWithBlanksAndJapaneseLetters) {
+    fs::create_directories(g.dir().file("My 資料"));
+    g.write("My 資料/報告 1.txt", "hit in japanese path\n");
+    EXPECT_EQ(d({"-e", "hit", "My 資料/*.txt"}).out, "My 資料/報告 1.txt:hit in japanese path\n");
+    EXPECT_EQ(d({"-l", "-e", "hit", "\"My 資料/報告 1.txt\" docs/a.txt"}).out,
+              "My 資料/報告 1.txt\ndocs/a.txt\n");
+    EXPECT_EQ(d({"-e", "hit", "My 資料/報告 1.txt"}).out, "hit in japanese path\n");
+}
+
+TEST_F(Files, UnreadableAndMissingFilesAreReportedAndTheSearchGoesOn) {
+    std::string bad = "docs/b.txt";
+    g.write(bad, "hit but unreadable\n");
+    fs::permissions(g.dir().file(bad), fs::perms::none);
+    bool root = geteuid() == 0;
+    std::vector<std::string> args{"-e", "hit", "docs/*.txt", "missing.txt", "src/main.c"};
+    // Root reads any file; a file that fails with an I/O error stands in for it.
+    if (root)
+        args.insert(args.begin() + 3, "/proc/self/mem");
+    RunResult r = d(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("docs/a.txt:doc hit\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("src/main.c:int hit;\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("missing.txt"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(root ? "/proc/self/mem" : "docs/b.txt"), std::string::npos) << r.err;
+}
+
+TEST_F(Files, ManyFilesInParallelPrintInNameOrder) {
+    std::string expected;
+    for (int i = 0; i < 300; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "many/f%03d.txt", i);
+        fs::create_directories(g.dir().file("many"));
+        // Uneven sizes so that files finish out of order.
+        std::string body(static_cast<size_t>((i * 7919) % 200000), 'x');
+        g.write(name, body + "\nmatch " + std::to_string(i) + "\n");
+        expected += std::string(name) + ":match " + std::to_string(i) + "\n";
+    }
+    RunResult r = d({"-s", "-e", "^match", "many/*.txt"});
+    EXPECT_EQ(r.out, expected);
+}
+
+} // namespace

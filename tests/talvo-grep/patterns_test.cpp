@@ -1,0 +1,141 @@
+// The pattern language: syntax, invalid patterns with their position,
+// patterns that make backtracking engines explode, and binary files.
+#include "tests/talvo-grep/grep_runner.h"
+
+using namespace talvo::test;
+
+namespace {
+
+class Patterns : public ::testing::Test {
+protected:
+    RunResult c(const std::vector<std::string>& args) const { return g.run("cgrep.exe", args); }
+    GrepDir g;
+};
+
+TEST_F(Patterns, ExtendedSyntax) {
+    g.write("t.txt", joinLines({"abc", "abd", "aXc", "a1c 22", "foo_bar baz", "", "x|y"}));
+    struct {
+        const char* pattern;
+        const char* lines;
+    } cases[] = {
+        {"ab(c|d)", "1:abc\n2:abd\n"},
+        {"abc\\|abd", "1:abc\n2:abd\n"},
+        {"a[^b]c", "3:aXc\n4:a1c 22\n"},
+        {"a\\dc", "4:a1c 22\n"},
+        {"\\d{2}$", "4:a1c 22\n"},
+        {"^$", "6:\n"},
+        {"\\bbaz", "5:foo_bar baz\n"},
+        {"\\w+\\s\\w+", "4:a1c 22\n5:foo_bar baz\n"},
+        {"x\\|y", "7:x|y\n"},
+        {"(a)b\\1", ""},
+        {"^(.)(.).\\2?$", "1:abc\n2:abd\n3:aXc\n7:x|y\n"},
+        {"[[:upper:]]", "3:aXc\n"},
+    };
+    for (const auto& k : cases) {
+        RunResult r = c({"-n", "-e", k.pattern, "t.txt"});
+        EXPECT_EQ(r.out, k.lines) << k.pattern << " " << r.err;
+    }
+    // A negated class never reaches into the next line.
+    g.write("two.txt", "a\nb\n");
+    EXPECT_EQ(c({"-c", "-e", "a[^x]b", "two.txt"}).out, "0\n");
+    EXPECT_EQ(c({"-c", "-e", "a\\sb", "two.txt"}).out, "0\n");
+    EXPECT_EQ(c({"-c", "-e", "a\\Wb", "two.txt"}).out, "0\n");
+}
+
+TEST_F(Patterns, EmptyPatternMatchesEveryLine) {
+    g.write("t.txt", "one\n\nthree");
+    EXPECT_EQ(c({"-c", "-e", "", "t.txt"}).out, "3\n");
+    EXPECT_EQ(g.run("izgrep.exe", {"-c", "-e", "", "t.txt"}).out, "3\n");
+}
+
+TEST_F(Patterns, BackReferences) {
+    g.write("t.txt", joinLines({"abcd xx abcd", "abcd xx abce", "hello hello"}));
+    EXPECT_EQ(c({"-n", "-e", "(....).*\\1", "t.txt"}).out, "1:abcd xx abcd\n");
+    EXPECT_EQ(c({"-n", "-w", "-e", "(\\w+) \\1", "t.txt"}).out, "3:hello hello\n");
+    // Several patterns: each one's group numbers stay its own.
+    EXPECT_EQ(c({"-n", "-e", "(q)\\1", "-e", "(l)\\1", "t.txt"}).out, "3:hello hello\n");
+}
+
+TEST_F(Patterns, InvalidPatternsNamePositionAndPrintNothing) {
+    g.write("t.txt", "abc\n");
+    struct {
+        const char* pattern;
+        const char* words;
+    } cases[] = {
+        {"ab(c", "position 3"}, {"abc)", "position 4"},    {"[abc", "position 1"},
+        {"*abc", "position 1"}, {"a{3,1}", "position 2"},  {"z-a", nullptr},
+        {"[z-a]", "range"},     {"\\q", "unknown escape"}, {"(a)\\2", "group"},
+        {"ab\\", "ends with"},
+    };
+    for (const auto& k : cases) {
+        RunResult r = c({"-e", k.pattern, "t.txt"});
+        if (!k.words) {
+            EXPECT_EQ(r.status, 1) << k.pattern;
+            continue;
+        }
+        EXPECT_EQ(r.status, 2) << k.pattern;
+        EXPECT_EQ(r.out, "") << k.pattern;
+        EXPECT_NE(r.err.find(k.words), std::string::npos) << k.pattern << ": " << r.err;
+        EXPECT_NE(r.err.find(k.pattern), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(Patterns, ExplosivePatternsFinish) {
+    std::string line(100000, 'a');
+    g.write("a.txt", line + "\n" + line + "b\n");
+    EXPECT_EQ(c({"-c", "-e", "(a*)*b", "a.txt"}).out, "1\n");
+    EXPECT_EQ(c({"-c", "-e", "(a|aa)+$", "a.txt"}).out, "1\n");
+    // Through the confirming engine (word search): a result or an engine-limit
+    // error, never a hang and never a silent "no match".
+    g.write("w.txt", line + " b\n");
+    RunResult r = c({"-c", "-w", "-e", "(a*)*b", "w.txt"});
+    if (r.status == 2) {
+        EXPECT_NE(r.err.find("limit"), std::string::npos) << r.err;
+    } else {
+        EXPECT_EQ(r.out, "1\n");
+        EXPECT_EQ(r.status, 0);
+    }
+    r = c({"-c", "-e", "(a*)*\\1c", "a.txt"});
+    EXPECT_TRUE(r.status == 1 || (r.status == 2 && r.err.find("limit") != std::string::npos))
+        << r.status << r.err;
+}
+
+TEST_F(Patterns, LongLinesAndFileEdges) {
+    std::string big(10 * 1024 * 1024, 'x');
+    big[5 * 1024 * 1024] = 'Y';
+    g.write("long.txt", "short\n" + big + "\nend");
+    RunResult r = c({"-n", "-c", "-e", "Y", "long.txt"});
+    EXPECT_EQ(r.out, "1\n");
+    r = c({"-n", "-e", "x{3}Yx", "long.txt"});
+    EXPECT_EQ(r.out.substr(0, 6), "2:xxxx");
+    EXPECT_EQ(r.out.size(), big.size() + 3);
+    EXPECT_EQ(c({"-n", "-e", "end$", "long.txt"}).out, "3:end\n");
+    g.write("empty.txt", "");
+    r = c({"-e", "", "empty.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    g.write("lf.txt", "\n");
+    EXPECT_EQ(c({"-c", "-e", "^$", "lf.txt"}).out, "1\n");
+    g.write("noeol.txt", "last line");
+    EXPECT_EQ(c({"-e", "line$", "noeol.txt"}).out, "last line\n");
+}
+
+TEST_F(Patterns, BinaryFilesAreReportedNotDumped) {
+    static const char kBinary[] = "head\0\x01\x02 needle \xFF\xFE tail\n";
+    g.write("bin.dat", std::string(kBinary, sizeof kBinary - 1));
+    g.write("t.txt", "needle\n");
+    RunResult r = c({"-e", "needle", "bin.dat", "t.txt"});
+    EXPECT_EQ(r.out, "binary file matches: bin.dat\nt.txt:needle\n");
+    EXPECT_EQ(r.status, 0);
+    r = c({"-e", "absent", "bin.dat"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(c({"-l", "-e", "needle", "bin.dat"}).out, "bin.dat\n");
+}
+
+TEST_F(Patterns, StandardInputWithoutFiles) {
+    RunResult r = g.run("cgrep.exe", {"-n", "-e", "b"}, "a\nb\nc\n");
+    EXPECT_EQ(r.out, "2:b\n");
+}
+
+} // namespace
