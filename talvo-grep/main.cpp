@@ -155,8 +155,9 @@ int main(int argc, char** argv) {
         bool wild = false;
         for (const auto& s : o.fileSpecs)
             wild = wild || hasWildcard(s);
-        showNames =
-            !o.noFileName && (o.recursive || o.fileSpecs.size() > 1 || wild || files.size() > 1);
+        // Full paths were asked for to be seen, also for a single file.
+        showNames = !o.noFileName && (o.recursive || o.fileSpecs.size() > 1 || wild ||
+                                      files.size() > 1 || o.fullPath);
     }
     Run run = searchAll(o, *matcher, files, showNames);
     if (failed || run.failed)

@@ -98,7 +98,7 @@ TEST_F(Context, YgrepStopsAndOnlyMatchingParts) {
     EXPECT_EQ(g.run("ygrep.exe", {"-o", "-e", "hit", "t.txt", "u.txt"}).out,
               "t.txt:l2 hit\nu.txt:hit u\n");
     EXPECT_EQ(g.run("ygrep.exe", {"-O", "-e", "hit", "t.txt", "u.txt"}).out, "t.txt:l2 hit\n");
-    EXPECT_EQ(g.run("ygrep.exe", {"-p", "-n", "-e", "l[0-9]+", "t.txt"}).out.substr(0, 13),
+    EXPECT_EQ(g.run("ygrep.exe", {"-p", "-n", "-e", "l[0-9]+", "t.txt"}).out.substr(0, 14),
               "1:l1\n2:l2\n3:l3");
     g.write("m.txt", "ab ab x ab\n");
     EXPECT_EQ(g.run("ygrep.exe", {"-p", "-e", "ab", "m.txt"}).out, "ab\nab\nab\n");

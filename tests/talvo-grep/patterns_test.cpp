@@ -50,7 +50,9 @@ TEST_F(Patterns, EmptyPatternMatchesEveryLine) {
 
 TEST_F(Patterns, BackReferences) {
     g.write("t.txt", joinLines({"abcd xx abcd", "abcd xx abce", "hello hello"}));
-    EXPECT_EQ(c({"-n", "-e", "(....).*\\1", "t.txt"}).out, "1:abcd xx abcd\n");
+    // "hell" recurs in "hello hello" as well.
+    EXPECT_EQ(c({"-n", "-e", "(....).*\\1", "t.txt"}).out, "1:abcd xx abcd\n3:hello hello\n");
+    EXPECT_EQ(c({"-n", "-e", "^(....) .*\\1$", "t.txt"}).out, "1:abcd xx abcd\n");
     EXPECT_EQ(c({"-n", "-w", "-e", "(\\w+) \\1", "t.txt"}).out, "3:hello hello\n");
     // Several patterns: each one's group numbers stay its own.
     EXPECT_EQ(c({"-n", "-e", "(q)\\1", "-e", "(l)\\1", "t.txt"}).out, "3:hello hello\n");
