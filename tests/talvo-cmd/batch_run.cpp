@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -68,12 +67,35 @@ int waitForBatch(int pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+namespace {
+
+// A /proc file read with plain read calls: a process that ends meanwhile
+// leaves a short or empty text, never an exception.
+std::string readProcFile(const std::filesystem::path& path) {
+    std::string text;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return text;
+}
+
+} // namespace
+
 std::vector<std::string> commandsInGroup(int group) {
     std::vector<std::string> commands;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-        std::ifstream in(entry.path() / "stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Only the numbered entries are processes; others (such as /proc/net,
+        // whose "stat" is a directory) are skipped before anything is read.
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::string stat = readProcFile(entry.path() / "stat");
         auto open = stat.find('('), close = stat.rfind(')');
         if (open == std::string::npos || close == std::string::npos)
             continue;
