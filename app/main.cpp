@@ -1,4 +1,5 @@
-// Start of the talvo program: the program directory (or --home DIR), the
+// Start of the talvo program: the program directory (--home DIR, the
+// executable's directory when writable, else the per-user one), the
 // user-interface layer, the main window and its start-up, then the event loop.
 #include "app/main_window.h"
 #include "platform/progdir.h"
@@ -15,7 +16,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::vector<std::string> arguments(argv, argv + argc);
-    const std::string programDir = talvo::platform::programDirectory(arguments);
+    const std::string programDir = talvo::platform::resolveProgramDirectory(arguments);
     talvo::platform::QtUserInterface ui(programDir);
     talvo::app::MainWindow window(programDir, ui);
     window.load();
