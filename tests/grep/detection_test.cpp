@@ -61,7 +61,10 @@ INSTANTIATE_TEST_SUITE_P(
         ChainCase{"stored 0 reads as 1", {"cgrep.exe", "dgrep.exe"}, 0, 1},
         ChainCase{"stored 7 reads as 1", {"cgrep.exe", "dgrep.exe"}, 7, 1},
         ChainCase{"stored -3 reads as 1, then 1 to 3", {"izgrep.exe", "dgrep.exe"}, -3, 3},
-        ChainCase{"absurd stored number", {"dgrep.exe", "ygrep.exe"}, 123456789, 2}));
+        ChainCase{"absurd number reads as 1, then 1 to 3 to 6",
+                  {"dgrep.exe", "ygrep.exe"},
+                  123456789,
+                  6}));
 
 TEST(Detection, NoProgramAtAllEndsOnYgrepAndReports) {
     const Detection d = detectPrograms(filesPresent({}), 1);
