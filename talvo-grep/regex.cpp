@@ -721,12 +721,15 @@ void appendQuantifier(std::string& out, const Node& n) {
         out += "+";
     } else if (n.min == 0 && n.max == 1) {
         out += "?";
-    } else if (n.max == -1) {
-        out += "{" + std::to_string(n.min) + ",}";
-    } else if (n.min == n.max) {
-        out += "{" + std::to_string(n.min) + "}";
     } else {
-        out += "{" + std::to_string(n.min) + "," + std::to_string(n.max) + "}";
+        // Appended piece by piece: "{" + to_string(...) trips a false -Wrestrict at -O3.
+        out += '{';
+        out += std::to_string(n.min);
+        if (n.max != n.min)
+            out += ',';
+        if (n.max != -1 && n.max != n.min)
+            out += std::to_string(n.max);
+        out += '}';
     }
     if (n.lazy)
         out += "?";
