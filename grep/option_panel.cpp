@@ -1,11 +1,15 @@
-// The option tab control: page layout in twips and the mirroring of the plain
-// option-box state onto the check boxes.
+// The option tab control: page layout in twips, the mirroring of the plain
+// option-box state onto the check boxes, and the behaviour of the option area.
 #include "grep/option_panel.h"
 
+#include "grep/option_rules.h"
 #include "grep/twips.h"
 
 #include <QCheckBox>
+#include <QCursor>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTabBar>
 
 namespace talvo::grep {
@@ -62,7 +66,14 @@ OptionPanel::OptionPanel(QWidget* parent, QWidget* startupBoxParent) : QTabWidge
                          kColumnWidth, kRowHeight);
         }
         boxes_[static_cast<std::size_t>(i)] = box;
+        if (page >= 0) {
+            box->installEventFilter(this);
+            connect(box, &QCheckBox::toggled, this,
+                    [this, i](bool ticked) { boxTickChanged(i, ticked); });
+        }
     }
+    tabBar()->installEventFilter(this);
+    connect(this, &QTabWidget::currentChanged, this, &OptionPanel::pageChanged);
 }
 
 Ticks OptionPanel::ticks() const {
@@ -114,6 +125,8 @@ void OptionPanel::display(const OptionBoxes& state) {
 }
 
 void OptionPanel::applyProgram(const ProgramOptions& program, const StoredTick& storedTick) {
+    // The new program's exclusive groups already hold for the ticks it reads back.
+    program_ = &program;
     OptionBoxes state = snapshot();
     grep::applyProgram(state, program, storedTick, currentIndex());
     display(state);
@@ -128,6 +141,162 @@ void OptionPanel::setBoxesInTabOrder(int first, int last, bool inOrder) {
     for (int i = first; i <= last; ++i)
         if (i != kShowOptionsBox && i != kDefaultFileBox)
             setInTabOrder(boxes_[static_cast<std::size_t>(i)], inOrder);
+}
+
+// ---- Showing, hiding and pages ---------------------------------------------------
+
+int OptionPanel::windowHeight() const {
+    return window.heightTwips ? window.heightTwips() : requestedHeight_;
+}
+
+bool OptionPanel::optionsShown() const {
+    return windowHeight() > kShownThreshold;
+}
+
+void OptionPanel::requestHeight(int twips) {
+    requestedHeight_ = twips;
+    emit windowHeightRequested(twips);
+}
+
+void OptionPanel::toggleOptionArea() {
+    if (!optionsShown()) {
+        requestHeight(kExpandedHeight);
+        setTabStripInTabOrder(true);
+        const BoxRange page = boxesOfPage(currentIndex());
+        setBoxesInTabOrder(page.first, page.last, true);
+    } else {
+        requestHeight(kCollapsedHeight);
+        setTabStripInTabOrder(false);
+        setBoxesInTabOrder(0, kBoxCount - 1, false);
+    }
+}
+
+void OptionPanel::nextOptionPage() {
+    setCurrentIndex(nextPage(currentIndex()));
+}
+
+void OptionPanel::pageChanged(int shown) {
+    const BoxRange left = boxesOfPage(shownPage_);
+    for (int i = left.first; i <= left.last; ++i)
+        box(i)->setEnabled(false);
+    const BoxRange now = boxesOfPage(shown);
+    for (int i = now.first; i <= now.last; ++i) {
+        const bool captionEmpty = box(i)->text().isEmpty();
+        box(i)->setEnabled(program_ ? enabledWhenShown(*program_, i, captionEmpty) : !captionEmpty);
+    }
+    shownPage_ = shown;
+}
+
+void OptionPanel::boxTickChanged(int index, bool ticked) {
+    if (!ticked || !program_)
+        return;
+    // Each clearing comes back here for a box that is now clear and stops.
+    for (int other : boxesClearedByTick(program_->number, index))
+        box(other)->setChecked(false);
+}
+
+// ---- Keys and the right mouse button -------------------------------------------
+
+bool OptionPanel::sharedPageKey(int key) {
+    const bool tiny = window.tinyMode && window.tinyMode();
+    switch (key) {
+    case Qt::Key_PageUp:
+        if (tiny)
+            return true;
+        if (optionsShown())
+            toggleOptionArea();
+        else if (!window.tinySwitchUsable || window.tinySwitchUsable())
+            emit tinyModeRequested();
+        return true;
+    case Qt::Key_PageDown:
+        if (tiny)
+            return false;
+        if (optionsShown())
+            nextOptionPage();
+        else
+            toggleOptionArea();
+        return true;
+    case Qt::Key_Escape:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool OptionPanel::boxKeyDown(QKeyEvent* event) {
+    const bool tiny = window.tinyMode && window.tinyMode();
+    switch (event->key()) {
+    case Qt::Key_PageUp:
+        if (tiny)
+            return false;
+        if (!optionsShown()) {
+            if (!window.tinySwitchUsable || window.tinySwitchUsable())
+                emit tinyModeRequested();
+        } else {
+            toggleOptionArea();
+        }
+        return true;
+    case Qt::Key_PageDown: {
+        if (tiny)
+            return false;
+        if (!optionsShown()) {
+            toggleOptionArea();
+            return true;
+        }
+        const int before = currentIndex();
+        nextOptionPage();
+        const int target =
+            focusAfterPageDown(before, [this](int b) { return box(b)->isEnabled(); });
+        if (target == kPatternBoxFocus)
+            emit patternBoxFocusRequested();
+        else
+            box(target)->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A held key acts once per press.
+        if (!event->isAutoRepeat())
+            emit enterPressed(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier));
+        return true;
+    case Qt::Key_Escape:
+        emit escapePressed();
+        return true;
+    default:
+        return false; // Space and the rest: the box's own handling
+    }
+}
+
+bool OptionPanel::tabStripKeyDown(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F5) {
+        emit commandMenuRequested(QCursor::pos());
+        return true;
+    }
+    if (!sharedPageKey(event->key()))
+        return false; // arrows, Tab and the rest keep the strip's own handling
+    emit patternBoxFocusRequested();
+    return true;
+}
+
+bool OptionPanel::eventFilter(QObject* watched, QEvent* event) {
+    // Filtered are the tab strip and the boxes on the pages.
+    const bool onStrip = watched == tabBar();
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            // The tick stays as it is; only the menu comes up.
+            if (event->type() == QEvent::MouseButtonPress)
+                emit commandMenuRequested(mouse->globalPosition().toPoint());
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (onStrip ? tabStripKeyDown(key) : boxKeyDown(key)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTabWidget::eventFilter(watched, event);
 }
 
 } // namespace talvo::grep
