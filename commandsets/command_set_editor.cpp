@@ -165,6 +165,18 @@ void CommandSetEditor::showEvent(QShowEvent* event) {
     refill();
 }
 
+bool CommandSetEditor::event(QEvent* event) {
+    if (event->type() == QEvent::WindowDeactivate && showingMessage_) {
+        keepOnNextActivation_ = true;
+    } else if (event->type() == QEvent::WindowActivate) {
+        if (keepOnNextActivation_)
+            keepOnNextActivation_ = false;
+        else if (!showingMessage_)
+            refill();
+    }
+    return QDialog::event(event);
+}
+
 void CommandSetEditor::closeEvent(QCloseEvent* event) {
     closedThroughFrame_ = true;
     QDialog::closeEvent(event);
@@ -243,9 +255,12 @@ CommandSet CommandSetEditor::setFromBoxes() const {
 }
 
 bool CommandSetEditor::refuse(EditRefusal refusal) {
+    if (refusal == EditRefusal::None)
+        return false;
+    showingMessage_ = true;
     switch (refusal) {
     case EditRefusal::None:
-        return false;
+        break;
     case EditRefusal::ListFull:
         ui_.showStop(this, QString::fromUtf8(kListFullMessage));
         break;
@@ -256,6 +271,7 @@ bool CommandSetEditor::refuse(EditRefusal refusal) {
         ui_.showStop(this, QString::fromUtf8(kCommandLineTooLongMessage));
         break;
     }
+    showingMessage_ = false;
     return true;
 }
 

@@ -49,6 +49,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Each activation refills the list from the file, except the return from
+    // the dialog's own stop message, which keeps the refused texts to correct.
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,6 +73,8 @@ private:
     platform::UserInterface& ui_;
     bool suppressNextSelection_ = false;
     bool closedThroughFrame_ = false;
+    bool showingMessage_ = false;
+    bool keepOnNextActivation_ = false;
     int loadedWidth_ = 0;
     int loadedCommandHeight_ = 0;
 

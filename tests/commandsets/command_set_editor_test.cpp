@@ -222,6 +222,43 @@ TEST_F(CommandSetEditorTest, ValuesThatWouldNotReadBackWholeAreRefused) {
     EXPECT_EQ(editor->commandBox()->toPlainText(), QString(300, QChar(0x3042)));
 }
 
+// A stop message takes the activation from its owner while it is shown.
+class DeactivatingUserInterface : public RecordingUserInterface {
+public:
+    void showStop(QWidget* owner, const QString& text) override {
+        QEvent deactivate(QEvent::WindowDeactivate);
+        QApplication::sendEvent(owner, &deactivate);
+        RecordingUserInterface::showStop(owner, text);
+    }
+};
+
+TEST(CommandSetEditorActivation, ActivationRefillsButNotAfterTheOwnStopMessage) {
+    ProgramDir dir;
+    DeactivatingUserInterface ui;
+    writeNumberedSets(dir, 2);
+    CommandSetEditor editor(dir.path(), ui);
+    editor.show();
+    editor.nameBox()->setText("typed");
+    editor.setList()->setCurrentRow(0);
+    writeNumberedSets(dir, 3); // changed while another window was active
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&editor, &deactivate);
+    QApplication::sendEvent(&editor, &activate);
+    EXPECT_EQ(editor.setList()->count(), 3);
+    EXPECT_EQ(editor.setList()->currentRow(), -1);
+    EXPECT_TRUE(editor.nameBox()->text().isEmpty());
+
+    editor.nameBox()->setText(QString(500, 'n'));
+    editor.commandBox()->setPlainText("cmd");
+    editor.addButton()->click();
+    ASSERT_EQ(ui.of(RecordedCall::Kind::Stop).size(), 1u);
+    QApplication::sendEvent(&editor, &activate);
+    EXPECT_EQ(editor.nameBox()->text(), QString(500, 'n')); // kept for correcting
+    QApplication::sendEvent(&editor, &activate);
+    EXPECT_TRUE(editor.nameBox()->text().isEmpty()); // later activations refill again
+}
+
 TEST_F(CommandSetEditorTest, RightButtonOnTheListRemovesTheSelectionAndEmptiesTheBoxes) {
     open(3);
     editor->setList()->setCurrentRow(1);
