@@ -10,7 +10,7 @@
 #include "talvo-grep/walk.h"
 
 #include <atomic>
-#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -61,43 +61,56 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
         }
         return run;
     }
+    // Each finished file is printed by whichever thread finds it next in line,
+    // so nobody waits on a condition and the output keeps the file order.
     std::vector<FileResult> results(files.size());
-    std::vector<char> done(files.size(), 0);
-    std::mutex mutex;
-    std::condition_variable cv;
-    std::atomic<size_t> next(0);
+    std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[files.size()]);
+    for (size_t i = 0; i < files.size(); ++i)
+        done[i].store(false, std::memory_order_relaxed);
+    std::atomic<size_t> next(0), printed(0);
     std::atomic<bool> cancel(false);
-    std::vector<std::thread> pool;
-    for (unsigned t = 0; t < threads; ++t) {
-        pool.emplace_back([&] {
-            ScanContext ctx;
-            for (;;) {
-                size_t i = next.fetch_add(1);
-                if (i >= files.size())
-                    break;
-                FileResult r;
-                if (!cancel.load())
-                    searcher.search(files[i], ctx, r, totalLeft);
-                std::lock_guard lock(mutex);
-                results[i] = std::move(r);
-                done[i] = 1;
-                cv.notify_all();
+    std::mutex printMutex;
+    auto drain = [&](bool wait) {
+        for (;;) {
+            std::unique_lock lock(printMutex, std::defer_lock);
+            if (wait) {
+                lock.lock();
+            } else if (!lock.try_lock()) {
+                return;
             }
-        });
-    }
-    for (size_t i = 0; i < files.size(); ++i) {
-        FileResult r;
-        {
-            std::unique_lock lock(mutex);
-            cv.wait(lock, [&] { return done[i] != 0; });
-            r = std::move(results[i]);
+            size_t p = printed.load();
+            while (p < files.size() && done[p].load(std::memory_order_acquire)) {
+                deliver(results[p]);
+                results[p] = FileResult{};
+                printed.store(++p);
+                if (stopEarly && run.matched)
+                    cancel.store(true);
+            }
+            lock.unlock();
+            // A file finished while the lock was held may have found it taken.
+            if (wait || p >= files.size() || !done[p].load(std::memory_order_acquire))
+                return;
         }
-        deliver(r);
-        if (stopEarly && run.matched)
-            cancel.store(true);
-    }
+    };
+    auto work = [&] {
+        ScanContext ctx;
+        for (;;) {
+            size_t i = next.fetch_add(1);
+            if (i >= files.size())
+                break;
+            if (!cancel.load())
+                searcher.search(files[i], ctx, results[i], totalLeft);
+            done[i].store(true, std::memory_order_release);
+            drain(false);
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t)
+        pool.emplace_back(work);
+    work();
     for (auto& t : pool)
         t.join();
+    drain(true);
     return run;
 }
 

@@ -159,6 +159,44 @@ bool listDirectory(const std::string& path, std::vector<std::string>& names, std
     return true;
 }
 
+bool listDirectory(const std::string& path, std::vector<DirEntry>& entries, std::string& error) {
+    entries.clear();
+    DIR* d = ::opendir(path.empty() ? "." : path.c_str());
+    if (d == nullptr) {
+        error = errnoText();
+        return false;
+    }
+    while (struct dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) {
+            continue;
+        }
+        EntryType t = EntryType::Missing;
+        bool link = false;
+        switch (e->d_type) {
+        case DT_REG:
+            t = EntryType::File;
+            break;
+        case DT_DIR:
+            t = EntryType::Directory;
+            break;
+        case DT_UNKNOWN:
+            break;
+        case DT_LNK:
+            link = true;
+            t = EntryType::Other;
+            break;
+        default:
+            t = EntryType::Other;
+            break;
+        }
+        entries.push_back({e->d_name, t, link});
+    }
+    ::closedir(d);
+    std::sort(entries.begin(), entries.end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    return true;
+}
+
 std::string absolutePath(const std::string& path) {
     if (!path.empty() && path[0] == '/') {
         return path;
@@ -230,10 +268,40 @@ void writeAll(int fd, std::string_view text) {
 }
 } // namespace
 
+namespace {
+// Standard output is gathered into large writes (many small files each give a
+// line or two); it is written out before any message and at exit.
+constexpr size_t kOutBuffer = 256 << 10;
+struct OutBuffer {
+    std::string text;
+    ~OutBuffer() { flush(); }
+    void flush() {
+        writeAll(1, text);
+        text.clear();
+    }
+};
+OutBuffer& outBuffer() {
+    static OutBuffer b;
+    return b;
+}
+} // namespace
+
 void writeOut(std::string_view text) {
-    writeAll(1, text);
+    OutBuffer& b = outBuffer();
+    if (b.text.size() + text.size() > kOutBuffer) {
+        b.flush();
+        if (text.size() >= kOutBuffer) {
+            writeAll(1, text);
+            return;
+        }
+    }
+    b.text.append(text);
+}
+void flushOut() {
+    outBuffer().flush();
 }
 void writeErr(std::string_view text) {
+    flushOut();
     writeAll(2, text);
 }
 

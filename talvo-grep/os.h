@@ -37,6 +37,15 @@ EntryType entryType(const std::string& path, bool followLinks);
 // Names in directory (no "." or ".."), sorted byte-wise; false and error when
 // it cannot be read.
 bool listDirectory(const std::string& path, std::vector<std::string>& names, std::string& error);
+// The same with each entry's type as the directory tells it without a further
+// call: File, Directory, Other for a symbolic link or a special file, Missing
+// when the file system does not say.
+struct DirEntry {
+    std::string name;
+    EntryType type;
+    bool link;
+};
+bool listDirectory(const std::string& path, std::vector<DirEntry>& entries, std::string& error);
 
 // Absolute form of path (no symbolic links resolved), for full-path output.
 std::string absolutePath(const std::string& path);
@@ -58,8 +67,10 @@ private:
 
 unsigned coreCount();
 
-// Writes all of text to standard output or standard error.
+// Writes all of text to standard output or standard error. Standard output
+// is buffered; a message, flushOut() or the end of the program writes it out.
 void writeOut(std::string_view text);
 void writeErr(std::string_view text);
+void flushOut();
 
 } // namespace talvo::grep::os

@@ -78,17 +78,24 @@ struct Walker {
     // Files of dir whose names fit pattern, in name order; below the start,
     // with recursion, subdirectories in the same order.
     void walk(const std::string& dir, const std::string& pattern, bool atStart) {
-        std::vector<std::string> names;
+        std::vector<os::DirEntry> entries;
         std::string error;
-        if (!os::listDirectory(dir.empty() ? "." : dir, names, error)) {
+        if (!os::listDirectory(dir.empty() ? "." : dir, entries, error)) {
             onError(dir.empty() ? "." : dir, error);
             return;
         }
-        for (const std::string& name : names) {
-            std::string path = join(dir, name);
+        for (const os::DirEntry& entry : entries) {
+            const std::string& name = entry.name;
             // Symbolic links are followed only among the operands themselves.
             bool follow = atStart && !recursive;
-            os::EntryType t = os::entryType(path, follow);
+            // The directory's own word on the type saves a call per entry;
+            // a name not matching the last part needs none unless it is a directory.
+            os::EntryType t = entry.type;
+            if (t == os::EntryType::File && !wildcardMatch(pattern, name))
+                continue;
+            std::string path = join(dir, name);
+            if (t == os::EntryType::Missing || (entry.link && follow))
+                t = os::entryType(path, follow);
             if (t == os::EntryType::File) {
                 if (wildcardMatch(pattern, name))
                     out.push_back({path, path});
