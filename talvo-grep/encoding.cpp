@@ -8,6 +8,10 @@
 #include <cstring>
 #include <mutex>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace talvo::grep {
 
 const char* textKindName(TextKind k) {
@@ -110,6 +114,128 @@ Tally tallyUtf8(std::string_view data, size_t stopAfterErrors) {
     return t;
 }
 
+#if defined(__x86_64__)
+// Validates UTF-8 sixteen bytes at a time by table look-ups on the high and
+// low halves of each byte and of the byte before it: every invalid sequence
+// (too short, too long, overlong, surrogate, above U+10FFFF) sets a bit.
+// Returns the offset up to which the whole text is known to be valid; the
+// caller checks the rest, which starts at a character boundary or an error.
+__attribute__((target("ssse3"))) size_t validUtf8PrefixSimd(const unsigned char* p, size_t n,
+                                                            bool& bad) {
+    constexpr uint8_t tooShort = 1 << 0, tooLong = 1 << 1, overlong3 = 1 << 2, tooLarge = 1 << 3,
+                      surrogate = 1 << 4, overlong2 = 1 << 5, tooLarge1000 = 1 << 6,
+                      overlong4 = 1 << 6, twoConts = 1 << 7;
+    constexpr uint8_t carry = tooShort | tooLong | twoConts;
+    const uint8_t high1Table[16] = {tooLong,
+                                    tooLong,
+                                    tooLong,
+                                    tooLong,
+                                    tooLong,
+                                    tooLong,
+                                    tooLong,
+                                    tooLong,
+                                    twoConts,
+                                    twoConts,
+                                    twoConts,
+                                    twoConts,
+                                    tooShort | overlong2,
+                                    tooShort,
+                                    tooShort | overlong3 | surrogate,
+                                    tooShort | tooLarge | tooLarge1000 | overlong4};
+    constexpr uint8_t big = carry | tooLarge | tooLarge1000;
+    const uint8_t low1Table[16] = {carry | overlong3 | overlong2 | overlong4,
+                                   carry | overlong2,
+                                   carry,
+                                   carry,
+                                   carry | tooLarge,
+                                   big,
+                                   big,
+                                   big,
+                                   big,
+                                   big,
+                                   big,
+                                   big,
+                                   big,
+                                   big | surrogate,
+                                   big,
+                                   big};
+    const uint8_t high2Table[16] = {tooShort,
+                                    tooShort,
+                                    tooShort,
+                                    tooShort,
+                                    tooShort,
+                                    tooShort,
+                                    tooShort,
+                                    tooShort,
+                                    tooLong | overlong2 | twoConts | overlong3 | tooLarge1000 |
+                                        overlong4,
+                                    tooLong | overlong2 | twoConts | overlong3 | tooLarge,
+                                    tooLong | overlong2 | twoConts | surrogate | tooLarge,
+                                    tooLong | overlong2 | twoConts | surrogate | tooLarge,
+                                    tooShort,
+                                    tooShort,
+                                    tooShort,
+                                    tooShort};
+    const __m128i high1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high1Table));
+    const __m128i low1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low1Table));
+    const __m128i high2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high2Table));
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    __m128i prev = _mm_setzero_si128();
+    __m128i error = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(_mm_or_si128(in, prev)) == 0) {
+            prev = in; // ASCII after complete characters
+            continue;
+        }
+        __m128i prev1 = _mm_alignr_epi8(in, prev, 15);
+        __m128i b1h = _mm_shuffle_epi8(high1, _mm_and_si128(_mm_srli_epi16(prev1, 4), nibble));
+        __m128i b1l = _mm_shuffle_epi8(low1, _mm_and_si128(prev1, nibble));
+        __m128i b2h = _mm_shuffle_epi8(high2, _mm_and_si128(_mm_srli_epi16(in, 4), nibble));
+        __m128i special = _mm_and_si128(_mm_and_si128(b1h, b1l), b2h);
+        __m128i prev2 = _mm_alignr_epi8(in, prev, 14);
+        __m128i prev3 = _mm_alignr_epi8(in, prev, 13);
+        __m128i third = _mm_subs_epu8(prev2, _mm_set1_epi8(static_cast<char>(0xE0 - 0x80)));
+        __m128i fourth = _mm_subs_epu8(prev3, _mm_set1_epi8(static_cast<char>(0xF0 - 0x80)));
+        __m128i must23 =
+            _mm_and_si128(_mm_or_si128(third, fourth), _mm_set1_epi8(static_cast<char>(0x80)));
+        error = _mm_or_si128(error, _mm_xor_si128(must23, special));
+        prev = in;
+        if ((i & 1023) == 0 &&
+            _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) != 0xFFFF) {
+            bad = true;
+            return i;
+        }
+    }
+    bad = _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) != 0xFFFF;
+    return i;
+}
+#endif
+
+// True when all of data is valid UTF-8: the vector check where the processor
+// has it, then the characters that cross its last block one by one.
+bool validUtf8Fast(std::string_view data) {
+    auto p = reinterpret_cast<const unsigned char*>(data.data());
+    size_t done = 0;
+#if defined(__x86_64__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3 && data.size() >= 64) {
+        bool bad = false;
+        done = validUtf8PrefixSimd(p, data.size(), bad);
+        if (bad)
+            return false;
+        // Pairs ending before done are checked; a character that starts in the
+        // last three bytes may still be incomplete: check from its start.
+        size_t s = done - 1;
+        while (s > 0 && done - s < 4 && (p[s] & 0xC0) == 0x80)
+            --s;
+        done = s;
+    }
+#endif
+    return tallyUtf8(data.substr(done), 1).errors == 0;
+}
+
 bool sjisLead(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
@@ -177,7 +303,7 @@ bool readsAsText(const Tally& t) {
 } // namespace
 
 bool isValidUtf8(std::string_view data) {
-    return tallyUtf8(data, 1).errors == 0;
+    return validUtf8Fast(data);
 }
 
 Detection detectEncoding(std::string_view data) {
@@ -191,12 +317,14 @@ Detection detectEncoding(std::string_view data) {
     if (data.size() >= 2 && u[0] == 0xFE && u[1] == 0xFF) {
         return {TextKind::Utf16BE, 2};
     }
-    Tally utf8 = tallyUtf8(data, 1);
-    if (utf8.errors == 0) {
+    if (validUtf8Fast(data)) {
         return {TextKind::Utf8, 0};
     }
-    Tally sjis = tallySjis(data);
-    Tally euc = tallyEuc(data);
+    // Which double-byte encoding it is shows long before the end: the first
+    // mebibyte decides, so that a large file is not read twice more.
+    std::string_view sample = data.substr(0, 1 << 20);
+    Tally sjis = tallySjis(sample);
+    Tally euc = tallyEuc(sample);
     bool sjisOk = readsAsText(sjis);
     bool eucOk = readsAsText(euc);
     if (sjisOk && eucOk) {

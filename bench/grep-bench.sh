@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# grep-bench.sh [CORPUS] -- times talvo-grep beside GNU grep, ripgrep and ugrep.
+#
+# Builds the corpus with make-corpus.sh when CORPUS (default
+# /tmp/talvo-corpus) has none, builds talvo-grep in Release (build-bench/),
+# then runs every case RUNS times (default 3) per program and prints the best
+# wall time, the ratio to the fastest peer and the result line count, which
+# must agree. Run by hand on an otherwise idle machine; never from ctest.
+# Peers and corpus packages: bench/install-peers.sh.
+set -euo pipefail
+export LC_ALL=C.UTF-8
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+CORPUS=${1:-/tmp/talvo-corpus}
+RUNS=${RUNS:-3}
+MAKE_CORPUS=${MAKE_CORPUS:-$ROOT/../shared/bench/make-corpus.sh}
+
+[[ -f $CORPUS/MANIFEST ]] || bash "$MAKE_CORPUS" "$CORPUS"
+if [[ -z ${TALVO_GREP:-} ]]; then
+  cmake -S "$ROOT" -B "$ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$ROOT/build-bench" -j 2 --target talvo-grep >/dev/null
+  TALVO_GREP=$ROOT/build-bench/bin/talvo-grep
+fi
+# The Windows-style name, as the front end starts it.
+BIN=$(mktemp -d)
+trap 'rm -rf "$BIN"' EXIT
+ln -s "$TALVO_GREP" "$BIN/cgrep.exe"
+ln -s "$TALVO_GREP" "$BIN/ygrep.exe"
+CG=$BIN/cgrep.exe
+YG=$BIN/ygrep.exe
+
+OUT=$(mktemp)
+# best DIR CMD... : best wall time in seconds of RUNS runs; sets LINES.
+best() {
+  local dir=$1
+  shift
+  local t b=
+  for ((i = 0; i < RUNS; i++)); do
+    local s e
+    s=$(date +%s%N)
+    (cd "$dir" && "$@" >"$OUT" 2>/dev/null) || true
+    e=$(date +%s%N)
+    t=$(((e - s) / 1000))
+    [[ -z $b || $t -lt $b ]] && b=$t
+  done
+  LINES=$(wc -l <"$OUT")
+  # With -c the one line is the count.
+  if [[ $LINES -eq 1 && $(cat "$OUT") =~ ^[0-9]+$ ]]; then LINES=$(cat "$OUT"); fi
+  BEST=$b
+}
+
+printf '%-26s %9s %9s %9s %9s %7s %7s  %s\n' case talvo grep rg ugrep ratio vsGNU lines
+row() { # row NAME DIR TALVO GREP RG UGREP (commands as strings; "-" = not run)
+  local name=$1 dir=$2
+  shift 2
+  local times=() lines=()
+  for cmd in "$@"; do
+    if [[ $cmd == - ]]; then
+      times+=(-) lines+=(-)
+      continue
+    fi
+    eval "best \"$dir\" $cmd"
+    times+=("$BEST") lines+=("$LINES")
+  done
+  local fastest=
+  for t in "${times[@]:1}"; do
+    [[ $t == - ]] && continue
+    [[ -z $fastest || $t -lt $fastest ]] && fastest=$t
+  done
+  local ratio vsgnu=-
+  ratio=$(awk -v a="${times[0]}" -v b="$fastest" 'BEGIN { printf "%.2f", a / b }')
+  [[ ${times[1]} != - ]] && vsgnu=$(awk -v a="${times[0]}" -v b="${times[1]}" 'BEGIN { printf "%.2f", a / b }')
+  local shown=()
+  for t in "${times[@]}"; do
+    if [[ $t == - ]]; then shown+=(-); else shown+=("$(awk -v t="$t" 'BEGIN { printf "%.3f", t / 1e6 }')"); fi
+  done
+  printf '%-26s %9s %9s %9s %9s %7s %7s  %s\n' "$name" "${shown[@]}" "$ratio" "$vsgnu" "${lines[*]}"
+}
+
+C=$CORPUS
+cat "$C/big.txt" "$C"/ja/*-x12.txt >/dev/null # into the page cache
+row literal "$C" "$CG -e PM_RESUME big.txt" "grep PM_RESUME big.txt" \
+  "rg --no-ignore PM_RESUME big.txt" "ugrep PM_RESUME big.txt"
+row "literal -i" "$C" "$CG -i -e pm_resume big.txt" "grep -i pm_resume big.txt" \
+  "rg --no-ignore -i pm_resume big.txt" "ugrep -i pm_resume big.txt"
+row "alternation of 3" "$C" "$CG -e 'ERR_SYS|PME_TURN_OFF|LINK_REQ_RST_NOT' big.txt" \
+  "grep -E 'ERR_SYS|PME_TURN_OFF|LINK_REQ_RST_NOT' big.txt" \
+  "rg --no-ignore 'ERR_SYS|PME_TURN_OFF|LINK_REQ_RST_NOT' big.txt" \
+  "ugrep 'ERR_SYS|PME_TURN_OFF|LINK_REQ_RST_NOT' big.txt"
+row "class [A-Z]+_SUSPEND" "$C" "$CG -e '[A-Z]+_SUSPEND' big.txt" "grep -E '[A-Z]+_SUSPEND' big.txt" \
+  "rg --no-ignore '[A-Z]+_SUSPEND' big.txt" "ugrep '[A-Z]+_SUSPEND' big.txt"
+row "never matches" "$C" "$CG -e zqxjwvnomatch big.txt" "grep zqxjwvnomatch big.txt" \
+  "rg --no-ignore zqxjwvnomatch big.txt" "ugrep zqxjwvnomatch big.txt"
+row "count -c static" "$C" "$CG -c -e static big.txt" "grep -c static big.txt" \
+  "rg --no-ignore -c static big.txt" "ugrep -c static big.txt"
+# The tree: hidden files included, no ignore files, links below the start not followed.
+row "recursive -n tree" "$C/tree/linux-6.1" "$YG -r -n -e PM_RESUME '*.*'" "grep -rn PM_RESUME ." \
+  "rg --no-ignore --hidden -n PM_RESUME" "ugrep -r --hidden -n PM_RESUME"
+for k in utf8 cp932 eucjp; do
+  f=ja/ja-$k-x12.txt
+  case $k in
+    utf8) rgenc=utf-8 gnu=yes ug=yes ;;
+    cp932) rgenc=shift_jis gnu= ug= ;;
+    eucjp) rgenc=euc-jp gnu= ug= ;;
+  esac
+  for p in 'ファイル' '[ぁ-ん]+する' 'オプション|ディレクトリ'; do
+    # GNU grep on raw Shift-JIS or EUC-JP bytes reports false matches, and
+    # ugrep reads neither encoding: those columns are left out.
+    g=- u=-
+    # GNU grep takes Japanese ranges only with -P in the C.UTF-8 locale; ugrep
+    # takes the roff sources for binary without -a.
+    [[ -n $gnu ]] && g="grep -P '$p' $f"
+    [[ -n $ug ]] && u="ugrep -a '$p' $f"
+    row "ja $k $p" "$C" "$CG -e '$p' $f" "$g" "rg --no-ignore -E $rgenc '$p' $f" "$u"
+  done
+done
+rm -f "$OUT"

@@ -1,0 +1,84 @@
+// The UTF-8 check that decides a file's encoding agrees with a plain decoder
+// on every kind of fault, wherever it falls relative to the vector blocks.
+#include "talvo-grep/encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+// Reference: one sequence at a time by the definition.
+bool referenceValid(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size())
+            return false;
+        char32_t cp = n == 1 ? c : c & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k) {
+            auto t = static_cast<unsigned char>(s[i + k]);
+            if ((t & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        static const char32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < minimum[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+TEST(Utf8Check, AgreesWithTheDefinitionAtEveryOffset) {
+    const std::string faults[] = {
+        "\xC3",
+        "\x80",
+        "\xC0\xAF",
+        "\xE0\x80\xAF",
+        "\xED\xA0\x80",
+        "\xF4\x90\x80\x80",
+        "\xF8\x88\x80\x80\x80",
+        "\xE3\x81",
+        "\xF0\x9F\x98",
+        "\xC3\xA9\xA9",
+        "\xFF",
+        "\xF5\x80\x80\x80",
+        "\xC1\xBF",
+    };
+    const std::string goods[] = {"\xC3\xA9",     "\xE3\x81\x82",     "\xF0\x9F\x98\x80",
+                                 "\xEF\xBF\xBD", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF"};
+    for (size_t len : {64u, 100u, 1000u, 4100u}) {
+        for (size_t at = 0; at + 5 < len; at += (at < 80 || at + 80 > len) ? 1 : 37) {
+            for (const auto& g : goods) {
+                std::string s(len, 'a');
+                s.replace(at, g.size(), g);
+                ASSERT_TRUE(talvo::grep::isValidUtf8(s)) << len << " " << at;
+            }
+            for (const auto& f : faults) {
+                std::string s(len, 'a');
+                s.replace(at, f.size(), f);
+                ASSERT_EQ(talvo::grep::isValidUtf8(s), referenceValid(s)) << len << " " << at;
+            }
+        }
+        // A sequence cut by the end of the text.
+        std::string cut(len - 1, 'a');
+        cut += "\xE3";
+        EXPECT_FALSE(talvo::grep::isValidUtf8(cut));
+    }
+    // Japanese text mixed with random bytes.
+    std::mt19937 rng(7);
+    const std::string ja = "日本語のテキスト、ファイル検索 ";
+    for (int round = 0; round < 2000; ++round) {
+        std::string s;
+        while (s.size() < 300)
+            s += ja;
+        if (round % 2)
+            s[rng() % s.size()] = static_cast<char>(rng() & 0xFF);
+        ASSERT_EQ(talvo::grep::isValidUtf8(s), referenceValid(s)) << round;
+    }
+}
+
+} // namespace
