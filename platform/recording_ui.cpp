@@ -33,9 +33,14 @@ std::optional<QString> RecordingUserInterface::openFileDialog(QWidget*, const QS
     calls.push_back({RecordedCall::Kind::FileDialog, title, {filters, startDirectory}, 0});
     if (fileChoices.empty())
         return std::nullopt;
-    auto choice = fileChoices.front();
+    // A queued cancel (no value) and a queued path are taken apart: copying the
+    // optional whole trips a false uninitialised-use warning of optimised builds.
+    const bool cancelled = !fileChoices.front().has_value();
+    QString path = cancelled ? QString() : *fileChoices.front();
     fileChoices.pop_front();
-    return choice;
+    if (cancelled)
+        return std::nullopt;
+    return path;
 }
 
 bool RecordingUserInterface::startProgram(const QString& program, const QStringList& arguments) {
