@@ -200,9 +200,8 @@ int onHsMatch(unsigned, unsigned long long, unsigned long long to, unsigned, voi
     if (c->lastEnd != std::string_view::npos && at <= c->lastEnd)
         return 0;
     const char* chunk = c->data + c->base;
-    size_t start = at;
-    while (start > 0 && chunk[start - 1] != '\n')
-        --start;
+    const void* before = at > 0 ? memrchr(chunk, '\n', at) : nullptr;
+    size_t start = before ? static_cast<size_t>(static_cast<const char*>(before) - chunk) + 1 : 0;
     const void* nl = at < c->size ? std::memchr(chunk + at, '\n', c->size - at) : nullptr;
     size_t end = nl ? static_cast<size_t>(static_cast<const char*>(nl) - chunk) : c->size;
     c->lines->push_back(c->base + start);
