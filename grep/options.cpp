@@ -86,13 +86,13 @@ std::string buildOptionString(const ProgramOptions& program, const Ticks& ticks)
     int d = 0, j = 0, s = 0;
     for (int i = 0; i < kCommonBoxCount; ++i)
         if (ticks[static_cast<std::size_t>(i)] == 1)
-            out += " " + flags[static_cast<std::size_t>(i)];
+            out.append(" ").append(flags[static_cast<std::size_t>(i)]);
     // Program options in box order: the tables list them ascending.
     for (const SpecificOption& option : program.options) {
         if (ticks[static_cast<std::size_t>(option.box)] != 1)
             continue;
         if (option.kind == FlagKind::Individual) {
-            out += " " + std::string(option.flag);
+            out.append(" ").append(option.flag);
         } else if (option.kind == FlagKind::Sum) {
             int& sum = option.sum == SumName::D ? d : option.sum == SumName::J ? j : s;
             sum += option.weight;
