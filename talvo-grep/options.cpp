@@ -40,8 +40,10 @@ enum class Act {
     FileNameSearch,
     ByteOffset,
     FullPath,
+    Archives, // search inside archives
+    Extract,  // and extract the members that matched
     // Not in this version: equivalences, blanks and line breaks, fuzzy search,
-    // marks and archives.
+    // marks.
     Later,
 };
 
@@ -153,10 +155,11 @@ constexpr Flag kJGrep[] = {
      "前後表示（-k0-1 後１行, -k1-0 前１行, -k2 前後２行, -k3 前後３行）",
      "context: -kB-A lines before and after, -kN both"},
     {"-j", Arg::None, Act::Later, 0, "全角･半角区別せず", "full-width and half-width alike"},
-    {"-y", Arg::None, Act::Later, 0, "書庫内検索", "search inside archives"},
+    {"-y", Arg::None, Act::Archives, 0, "書庫内検索", "search inside archives"},
     {"-\\/", Arg::Strings, Act::Later, 0, "一致部分にマーク（-\\/開始/終了）",
      "mark each match with two strings: -\\/OPEN/CLOSE"},
-    {"-z", Arg::None, Act::Later, 0, "書庫内ﾏｯﾁﾌｧｲﾙ解凍", "extract the archive members that match"},
+    {"-z", Arg::None, Act::Extract, 0, "書庫内ﾏｯﾁﾌｧｲﾙ解凍",
+     "extract the archive members that match into the current directory (with -y)"},
     {"-^-", Arg::Number, Act::MaxTotal, 0, "マッチ数制限 １パス N 回（-^-N）",
      "stop after N matching lines in all (-^-N)"},
     {"-^", Arg::Number, Act::MaxPerFile, 0, "マッチ数制限 １ファイル N 回（-^N）",
@@ -219,7 +222,7 @@ constexpr Flag kYGrep[] = {
     {"-C", Arg::OptNumber, Act::Context, 2, "一致行の前後２行（-C3 で３行）",
      "two lines around each match (-C3: three)"},
     {"-W", Arg::None, Act::Later, 0, "２行にまたがる検索", "a match may run over two lines"},
-    {"-z", Arg::None, Act::Later, 0, "書庫内検索", "search inside archives"},
+    {"-z", Arg::None, Act::Archives, 0, "書庫内検索", "search inside archives"},
     {"-M", Arg::None, Act::Later, 0, "一致部分にマーク", "mark each match"},
     {"-p", Arg::None, Act::OnlyMatching, 0, "一致部分のみ表示",
      "print only the matching parts, one a line"},
@@ -355,6 +358,9 @@ ParseResult parseCommandLine(Dialect d, const std::vector<std::string>& args) {
     ParseResult r;
     Options& o = r.options;
     o.dialect = d;
+    // WGREP always looks inside archives; its -d8 adds the archive's name.
+    o.archives = d == Dialect::WGrep;
+    o.archiveNames = d != Dialect::WGrep;
     bool jgrepLayout = d == Dialect::JGrep || d == Dialect::JgSlim;
     bool flagsEnded = false;
     bool explicitPattern = false;
@@ -449,18 +455,14 @@ ParseResult parseCommandLine(Dialect d, const std::vector<std::string>& args) {
         }
         case Act::DisplayFormat: {
             int n = number(rest, 0);
-            if (n & 8) {
-                r.error = spelled + ": weight 8 (archive and member names) is not available in "
-                                    "this version";
-                return false;
-            }
-            if (n & ~(1 | 2 | 16)) {
+            if (n & ~(1 | 2 | 8 | 16)) {
                 r.error = spelled + ": the display format is a sum of 1, 2, 8 and 16";
                 return false;
             }
             o.lowerCaseNames = n & 1;
             o.pathAndLine = n & 2;
             o.conciseHeader = n & 16;
+            o.archiveNames = n & 8;
             break;
         }
         case Act::HeaderLevel:
@@ -468,6 +470,7 @@ ParseResult parseCommandLine(Dialect d, const std::vector<std::string>& args) {
                        : f.value == 2 ? HeaderMode::MatchingFiles
                                       : HeaderMode::None;
             o.noFileName = f.value == 3;
+            o.memberHeadersOnMatch = f.value == 1;
             break;
         case Act::FileNameSearch:
             o.fileNameSearch = true;
@@ -480,6 +483,13 @@ ParseResult parseCommandLine(Dialect d, const std::vector<std::string>& args) {
             break;
         case Act::Pattern:
             break; // handled by the caller
+        case Act::Archives:
+            o.archives = true;
+            break;
+        case Act::Extract:
+            o.archives = true;
+            o.extractMatches = true;
+            break;
         case Act::Later:
             r.error = spelled + " (" + f.en + " / " + f.ja +
                       ") is not available in this "

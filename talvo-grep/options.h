@@ -44,6 +44,12 @@ struct Options {
     bool pathAndLine = false; // "path:line:" even under a header
     bool conciseHeader = false;
     HeaderMode header = HeaderMode::None;
+    // Archives are searched member by member ("archive.zip/dir/member.txt");
+    // archiveNames false shows the member's path alone.
+    bool archives = false;
+    bool extractMatches = false; // members with a match go to the current directory
+    bool archiveNames = true;
+    bool memberHeadersOnMatch = false; // all-files headers, but none for members without a match
     int before = 0, after = 0;
     long maxPerFile = -1; // selected lines per file, -1 = no limit
     long maxTotal = -1;   // selected lines in the whole run

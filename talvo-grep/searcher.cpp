@@ -1,10 +1,12 @@
 // One file from bytes to printed lines (see searcher.h).
 #include "talvo-grep/searcher.h"
 
+#include "talvo-grep/ext/archive.h"
 #include "talvo-grep/os.h"
 #include "talvo-grep/printer.h"
 
 #include <cstring>
+#include <set>
 
 namespace talvo::grep {
 
@@ -14,7 +16,10 @@ constexpr size_t kFlushSize = 4 << 20;
 } // namespace
 
 Searcher::Searcher(const Options& o, const Matcher& m, bool showNames)
-    : o_(o), m_(m), showNames_(showNames) {}
+    : o_(o), memberOptions_(o), m_(m), showNames_(showNames) {
+    if (o.memberHeadersOnMatch && o.header == HeaderMode::AllFiles)
+        memberOptions_.header = HeaderMode::MatchingFiles;
+}
 
 void Searcher::searchName(const FileEntry& entry, ScanContext& ctx, FileResult& r) const {
     size_t slash = entry.name.find_last_of('/');
@@ -53,30 +58,75 @@ void Searcher::search(const FileEntry& entry, ScanContext& ctx, FileResult& r,
         return;
     }
     std::string_view data = file.bytes();
+    if (o_.archives && !entry.path.empty() &&
+        ext::looksLikeArchive(entry.path, data.substr(0, 1024)) &&
+        searchArchive(data, name, ctx, r, totalLeft))
+        return;
+    searchBytes(data, name, ctx, r, totalLeft, false);
+}
+
+bool Searcher::searchArchive(std::string_view data, const std::string& name, ScanContext& ctx,
+                             FileResult& r, std::atomic<long>& totalLeft) const {
+    ext::ArchiveLimits limits;
+    std::set<std::string> hits; // members of the outer archive with a match
+    bool anyMatch = r.matched;
+    auto message = [&](const std::string& text, bool failure) {
+        r.failed = r.failed || failure;
+        if (!o_.quiet)
+            r.err += text + "\n";
+    };
+    ext::ArchiveRead read = ext::readArchive(
+        data, name, limits,
+        [&](const ext::ArchiveMember& m) {
+            std::string shown = m.path.empty()    ? name
+                                : o_.archiveNames ? name + "/" + m.path
+                                                  : m.path;
+            r.matched = false;
+            searchBytes(m.data, shown, ctx, r, totalLeft, true);
+            if (r.matched)
+                hits.insert(m.topLevel);
+            anyMatch = anyMatch || r.matched;
+            r.matched = anyMatch;
+            return !(o_.silent && anyMatch) && !(o_.maxTotal > 0 && totalLeft.load() <= 0);
+        },
+        message);
+    r.matched = anyMatch;
+    if (read.notArchive)
+        return false;
+    if (o_.extractMatches && !hits.empty())
+        ext::extractMembers(data, name, hits, ".", limits, message);
+    return true;
+}
+
+void Searcher::searchBytes(std::string_view data, const std::string& name, ScanContext& ctx,
+                           FileResult& r, std::atomic<long>& totalLeft, bool member) const {
     Detection det;
     // UTF-16 text is full of NUL bytes; its byte-order mark decides first.
     bool utf16Bom = data.size() >= 2 && ((data[0] == '\xFF' && data[1] == '\xFE') ||
                                          (data[0] == '\xFE' && data[1] == '\xFF'));
     bool binary = !utf16Bom && std::memchr(data.data(), '\0', std::min(data.size(), kBinaryProbe));
     if (binary) {
-        searchText(data, TextKind::Bytes, 0, name, ctx, r, totalLeft);
+        searchText(data, TextKind::Bytes, 0, name, ctx, r, totalLeft, member);
         return;
     }
     det = detectEncoding(data);
     if (det.kind == TextKind::Utf16LE || det.kind == TextKind::Utf16BE) {
         std::string text = utf16ToUtf8(data.substr(det.bomLength), det.kind == TextKind::Utf16BE);
-        searchText(text, TextKind::Utf8, det.bomLength, name, ctx, r, totalLeft);
+        searchText(text, TextKind::Utf8, det.bomLength, name, ctx, r, totalLeft, member);
         return;
     }
-    searchText(data.substr(det.bomLength), det.kind, det.bomLength, name, ctx, r, totalLeft);
+    searchText(data.substr(det.bomLength), det.kind, det.bomLength, name, ctx, r, totalLeft,
+               member);
 }
 
 void Searcher::searchText(std::string_view data, TextKind kind, size_t offsetBase,
                           const std::string& name, ScanContext& ctx, FileResult& r,
-                          std::atomic<long>& totalLeft) const {
+                          std::atomic<long>& totalLeft, bool member) const {
     bool binary = kind == TextKind::Bytes &&
                   std::memchr(data.data(), '\0', std::min(data.size(), kBinaryProbe));
-    Printer p(o_, showNames_, name, data, kind, offsetBase, r.out);
+    // Members always carry their names: an archive holds many files.
+    Printer p(member ? memberOptions_ : o_, showNames_ || (member && !o_.noFileName), name, data,
+              kind, offsetBase, r.out);
     long n = 0;
     bool stopped = false;
     std::string error;

@@ -31,12 +31,20 @@ public:
                 std::atomic<long>& totalLeft) const;
 
 private:
+    // member: an archive member, printed with its name and memberOptions_.
     void searchText(std::string_view data, TextKind kind, size_t offsetBase,
                     const std::string& name, ScanContext& ctx, FileResult& r,
-                    std::atomic<long>& totalLeft) const;
+                    std::atomic<long>& totalLeft, bool member = false) const;
+    // Binary or text, encoding, then searchText.
+    void searchBytes(std::string_view data, const std::string& name, ScanContext& ctx,
+                     FileResult& r, std::atomic<long>& totalLeft, bool member) const;
+    // Each member of an archive; false when data is no archive after all.
+    bool searchArchive(std::string_view data, const std::string& name, ScanContext& ctx,
+                       FileResult& r, std::atomic<long>& totalLeft) const;
     void searchName(const FileEntry& entry, ScanContext& ctx, FileResult& r) const;
 
     const Options& o_;
+    Options memberOptions_; // headers only for members with matches under -h1
     const Matcher& m_;
     bool showNames_;
     bool streaming_ = false;
