@@ -142,7 +142,10 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
         error = pcreError(code);
         return false;
     }
-    pcre2_jit_compile(t.re, PCRE2_JIT_COMPLETE); // without JIT the interpreter still works
+    // Without JIT the interpreter still works. Matches across lines are
+    // searched window by window, with partial matches at a window's end.
+    pcre2_jit_compile(t.re, spec.crossLines ? PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD
+                                            : PCRE2_JIT_COMPLETE);
 
     // Hyperscan cannot read invalid UTF-8 safely, so raw bytes go to PCRE2 alone.
     if (kind != TextKind::Bytes && !t.everyLine) {
@@ -241,12 +244,26 @@ std::unique_ptr<Matcher> Matcher::create(const MatchSpec& spec, std::string& err
     m->spec_ = spec;
     std::vector<std::string> sources;
     for (const auto& p : spec.patterns) {
-        std::string rewritten = spec.rewrite ? spec.rewrite(p, !spec.literal) : p;
-        if (spec.allWords) {
-            for (auto& w : words(rewritten))
+        if (spec.rewrite) {
+            // Errors are reported in the pattern as typed, not as rewritten.
+            Pattern typed;
+            if (auto err = parsePattern(decodePatternText(p), spec.literal, typed)) {
+                error = "invalid pattern \"" + p + "\" at position " +
+                        std::to_string(err->position) + ": " + err->message;
+                return nullptr;
+            }
+        }
+        // AND words are split before rewriting: a rewritten word is regex text.
+        std::vector<std::string> items = spec.allWords ? words(p) : std::vector<std::string>{p};
+        for (auto& w : items) {
+            if (!spec.rewrite) {
                 sources.push_back(w);
-        } else {
-            sources.push_back(rewritten);
+                continue;
+            }
+            std::string utf8; // the rewrite reads UTF-8; a batch file may give code page 932
+            for (char32_t c : decodePatternText(w))
+                appendUtf8(utf8, c);
+            sources.push_back(spec.rewrite(utf8, !spec.literal));
         }
     }
     if (sources.empty())
@@ -352,6 +369,17 @@ int findInLine(const Term& t, TextKind kind, ScanContext::Impl& ctx, std::string
     return 0;
 }
 
+// The offset of the character after the one at at (UTF-8 continuation bytes
+// skipped; legacy boundaries are checked by the caller).
+size_t nextCharacter(TextKind kind, std::string_view text, size_t at) {
+    size_t next = at + 1;
+    if (kind == TextKind::Utf8) {
+        while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80)
+            ++next;
+    }
+    return next;
+}
+
 std::string limitError() {
     return "the pattern is too complex for this line (engine limit reached)";
 }
@@ -400,6 +428,12 @@ bool Matcher::matchesInLine(TextKind kind, ScanContext& ctx, std::string_view li
             }
             if (r == 0)
                 break;
+            if (spec_.maxLineBreaks >= 0 &&
+                std::count(line.begin() + static_cast<long>(ms),
+                           line.begin() + static_cast<long>(me), '\n') > spec_.maxLineBreaks) {
+                from = nextCharacter(kind, line, ms);
+                continue;
+            }
             if (me > ms)
                 all.emplace_back(ms, me);
             from = me > ms ? me : ms + 1;
@@ -431,6 +465,8 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
     bool confirmFirst = legacy || spec_.word || !first.hsExact;
     if (first.everyLine)
         confirmFirst = false;
+    if (spec_.crossLines && !first.everyLine)
+        return scanAcross(*set, kind, ctx, data, onLine, error);
     bool others = set->terms.size() > 1;
 
     auto lineEnd = [&](size_t s) {
@@ -553,6 +589,139 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
             break;
         s = e + 1;
     }
+    return !failed;
+}
+
+} // namespace talvo::grep
+
+namespace talvo::grep {
+
+// Matches that may hold line feeds: PCRE2 over the buffer, window by window.
+// A window ends after a line feed; a match that reaches its end comes back as
+// partial and is tried again from its start with a larger window, so a match
+// is never cut and no single call has to cover a whole large file.
+bool Matcher::scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx,
+                         std::string_view data, const std::function<bool(size_t, size_t)>& onLine,
+                         std::string& error) const {
+    constexpr size_t kWindow = 4 << 20;
+    constexpr size_t npos = std::string_view::npos;
+    ScanContext::Impl& c = *ctx.impl_;
+    const Term& first = *set.terms[0];
+    const bool legacy = isLegacy(kind);
+    const uint32_t opts = kind == TextKind::Utf8 ? PCRE2_NO_UTF_CHECK : 0;
+
+    auto lineStart = [&](size_t at) -> size_t {
+        if (at == 0)
+            return 0;
+        const void* nl = memrchr(data.data(), '\n', at);
+        return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : 0;
+    };
+    auto lineEnd = [&](size_t at) -> size_t {
+        if (at >= data.size())
+            return data.size();
+        const void* nl = std::memchr(data.data() + at, '\n', data.size() - at);
+        return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) : data.size();
+    };
+    // The end of a window: just after the first line feed at or beyond at.
+    auto windowEnd = [&](size_t at) -> size_t {
+        if (at >= data.size())
+            return data.size();
+        size_t e = lineEnd(at);
+        return e < data.size() ? e + 1 : e;
+    };
+    auto boundary = [&](size_t at) {
+        size_t ls = lineStart(at);
+        return Encoding::get(kind).isBoundary(data.substr(ls, lineEnd(at) - ls), at - ls);
+    };
+    auto acceptable = [&](size_t ms, size_t me) {
+        if (legacy && !(boundary(ms) && boundary(me)))
+            return false;
+        if (spec_.maxLineBreaks >= 0 &&
+            std::count(data.begin() + static_cast<long>(ms), data.begin() + static_cast<long>(me),
+                       '\n') > spec_.maxLineBreaks)
+            return false;
+        if (spec_.word) {
+            size_t ls = lineStart(ms);
+            size_t le = lineEnd(me);
+            return me > ms && wordBounded(kind, data.substr(ls, le - ls), ms - ls, me - ls);
+        }
+        return true;
+    };
+
+    bool failed = false;
+    // The lines [s, e) that matches touch; the other AND words must occur in them.
+    auto take = [&](size_t s, size_t e) -> bool {
+        std::string_view lines = data.substr(s, e - s);
+        for (size_t i = 1; i < set.terms.size(); ++i) {
+            const Term& t = *set.terms[i];
+            if (t.everyLine)
+                continue;
+            size_t ms = 0, me = 0;
+            int r = findInLine(t, kind, c, lines, 0, spec_.word, ms, me);
+            if (r < 0) {
+                error = limitError();
+                failed = true;
+                return false;
+            }
+            if (r == 0)
+                return true;
+        }
+        return onLine(s, e);
+    };
+
+    size_t recordStart = npos, recordEnd = 0;
+    size_t from = 0;
+    size_t window = kWindow;
+    while (from <= data.size()) {
+        size_t end = windowEnd(std::min(data.size(), from + window));
+        bool last = end == data.size();
+        int rc = pcre2_match(first.re, reinterpret_cast<PCRE2_SPTR>(data.data()), end, from,
+                             opts | (last ? 0 : PCRE2_PARTIAL_HARD), c.md, c.mctx);
+        PCRE2_SIZE* ov = pcre2_get_ovector_pointer(c.md);
+        if (rc == PCRE2_ERROR_NOMATCH) {
+            if (last)
+                break;
+            from = end;
+            window = kWindow;
+            continue;
+        }
+        if (rc == PCRE2_ERROR_PARTIAL) {
+            from = ov[0];
+            window *= 2;
+            continue;
+        }
+        if (rc < 0) {
+            error = limitError();
+            return false;
+        }
+        window = kWindow;
+        size_t ms = ov[0], me = ov[1];
+        if (!acceptable(ms, me)) {
+            if (ms >= data.size())
+                break;
+            from = nextCharacter(kind, data, ms);
+            continue;
+        }
+        size_t s = lineStart(ms);
+        size_t e = lineEnd(me > ms ? me - 1 : ms);
+        if (recordStart != npos && s <= recordEnd) {
+            recordEnd = std::max(recordEnd, e);
+        } else {
+            if (recordStart != npos && !take(recordStart, recordEnd))
+                return !failed;
+            recordStart = s;
+            recordEnd = e;
+        }
+        if (me > ms) {
+            from = me;
+        } else {
+            if (ms >= data.size())
+                break;
+            from = nextCharacter(kind, data, ms);
+        }
+    }
+    if (recordStart != npos)
+        take(recordStart, recordEnd);
     return !failed;
 }
 

@@ -32,6 +32,10 @@ struct MatchSpec {
     // and line breaks): takes the pattern and whether it is a regular
     // expression, returns regular-expression text in UTF-8.
     std::function<std::string(std::string_view, bool)> rewrite;
+    // A match may run across line breaks (the pattern can match a line feed);
+    // maxLineBreaks limits how many it may hold (-1: no limit).
+    bool crossLines = false;
+    int maxLineBreaks = -1;
 };
 
 struct CompiledSet; // one encoding's compiled terms
@@ -45,7 +49,9 @@ public:
     ~Matcher();
 
     // Calls onLine(start, end) for every matching line of data (end excludes the
-    // line feed), in order, until it returns false. Returns false and sets
+    // line feed), in order, until it returns false. Across lines, [start, end)
+    // holds every line that a match touches, and matches that share a line
+    // make one call. Returns false and sets
     // error when an engine limit was hit.
     bool scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                    const std::function<bool(size_t, size_t)>& onLine, std::string& error) const;
@@ -60,6 +66,8 @@ public:
 private:
     Matcher() = default;
     const CompiledSet* compiled(TextKind kind, std::string& error) const;
+    bool scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx, std::string_view data,
+                    const std::function<bool(size_t, size_t)>& onLine, std::string& error) const;
 
     MatchSpec spec_;
     std::vector<Pattern> terms_; // one per AND word, or one joined alternation

@@ -40,10 +40,16 @@ enum class Act {
     FileNameSearch,
     ByteOffset,
     FullPath,
-    Archives, // search inside archives
-    Extract,  // and extract the members that matched
-    // Not in this version: equivalences, blanks and line breaks, fuzzy search,
-    // marks.
+    Equivalence,  // a sum of weights, up to the flag's value
+    Width,        // full-width and half-width alike
+    Fuzzy,        // every equivalence, case and small kana
+    BlankWeights, // a sum of 1 across lines, 2 tabs, 4 spaces
+    AcrossLines,  // value: line breaks a match may hold, 0 for any number
+    AllBlanks,    // line breaks, blanks and tabs ignored
+    Mark,         // the program's own marks around each match
+    MarkStrings,  // the user's two marks, "-\/OPEN/CLOSE"
+    Archives,     // search inside archives
+    Extract,      // and extract the members that matched
     Later,
 };
 
@@ -85,10 +91,11 @@ constexpr Flag kCGrep[] = {
     {"-C", Arg::OptNumber, Act::Context, 2, "一致行の前後２行（-Cn で n 行）",
      "two lines around each match (-Cn: n lines)"},
     {"-3", Arg::None, Act::Context, 3, "一致行の前後３行", "three lines around each match"},
-    {"-F", Arg::None, Act::Later, 0, "改行無視", "a match may run across line breaks"},
-    {"-W", Arg::None, Act::Later, 0, "改行、空白、タブ無視", "ignore line breaks, blanks and tabs"},
-    {"-M", Arg::None, Act::Later, 0, "一致部分にマーク", "mark each match"},
-    {"-Z", Arg::None, Act::Later, 0, "ファジー検索", "fuzzy search"},
+    {"-F", Arg::None, Act::AcrossLines, 0, "改行無視", "a match may run across line breaks"},
+    {"-W", Arg::None, Act::AllBlanks, 0, "改行、空白、タブ無視",
+     "ignore line breaks, blanks and tabs between the pattern's characters"},
+    {"-M", Arg::None, Act::Mark, 0, "一致部分にマーク", "mark each match: 【match】"},
+    {"-Z", Arg::None, Act::Fuzzy, 0, "ファジー検索", "fuzzy search (see below)"},
     {"-G", Arg::None, Act::GroupHeader, 0, "ファイル名をｾﾊﾟﾚｰﾀのみ",
      "file name once, as a header above its lines"},
     {"-s", Arg::None, Act::Silent, 0, "終了コードのみ表示", "print nothing; only the exit status"},
@@ -109,7 +116,7 @@ constexpr Flag kDGrep[] = {
     {"-s", Arg::None, Act::Recursive, 0, "サブディレクトリも検索", "search subdirectories too"},
     {"-v", Arg::None, Act::Invert, 0, "マッチしない行を表示", "print the lines that do not match"},
     {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "word search"},
-    {"-J", Arg::Number, Act::Later, 0,
+    {"-J", Arg::Number, Act::Equivalence, 7,
      "日本語同一視（1 全角/半角 2 ひらがな/カタカナ 4 長音/マイナス の和）",
      "Japanese equivalences, a sum of 1 width, 2 hiragana/katakana, 4 long vowel/minus"},
     {"-z", Arg::None, Act::FileNameSearch, 0, "ファイル名検索のみ",
@@ -133,7 +140,7 @@ constexpr Flag kIzGrep[] = {
     {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "word search"},
     {"-m", Arg::None, Act::OnlyMatching, 0, "一致部分のみ出力",
      "print only the matching parts, one a line"},
-    {"-z", Arg::None, Act::Later, 0, "ファジー検索", "fuzzy search"},
+    {"-z", Arg::None, Act::Fuzzy, 0, "ファジー検索", "fuzzy search (see below)"},
     {"-e", Arg::Next, Act::Pattern, 0, "次の引数が検索パターン", "the next argument is a pattern"},
     {"-s", Arg::Next, Act::Pattern, 0, "次の引数も検索パターン（どれかに一致）",
      "the next argument is a further pattern (any of them)"},
@@ -154,9 +161,9 @@ constexpr Flag kJGrep[] = {
     {"-k", Arg::KSpec, Act::KContext, 0,
      "前後表示（-k0-1 後１行, -k1-0 前１行, -k2 前後２行, -k3 前後３行）",
      "context: -kB-A lines before and after, -kN both"},
-    {"-j", Arg::None, Act::Later, 0, "全角･半角区別せず", "full-width and half-width alike"},
+    {"-j", Arg::None, Act::Width, 0, "全角･半角区別せず", "full-width and half-width alike"},
     {"-y", Arg::None, Act::Archives, 0, "書庫内検索", "search inside archives"},
-    {"-\\/", Arg::Strings, Act::Later, 0, "一致部分にマーク（-\\/開始/終了）",
+    {"-\\/", Arg::Strings, Act::MarkStrings, 0, "一致部分にマーク（-\\/開始/終了）",
      "mark each match with two strings: -\\/OPEN/CLOSE"},
     {"-z", Arg::None, Act::Extract, 0, "書庫内ﾏｯﾁﾌｧｲﾙ解凍",
      "extract the archive members that match into the current directory (with -y)"},
@@ -192,10 +199,10 @@ constexpr Flag kWGrep[] = {
      "a header only for files with matches"},
     {"-h3", Arg::None, Act::HeaderLevel, 3, "ヘッダ表示: いっさい表示しない",
      "no header and no file names at all"},
-    {"-j", Arg::Number, Act::Later, 0,
+    {"-j", Arg::Number, Act::Equivalence, 15,
      "同一視する文字種の和（1 全角/半角 2 かな/カナ 4 長音/マイナス 8 バ行/ヴァ行）",
      "character equivalences, a sum of 1 width, 2 kana, 4 long vowel/minus, 8 b/v rows"},
-    {"-s", Arg::Number, Act::Later, 0,
+    {"-s", Arg::Number, Act::BlankWeights, 0,
      "改行･タブ･スペース無視の和（1 行またがり 2 タブ 4 スペース）",
      "blanks and line breaks, a sum of 1 across lines, 2 tabs, 4 spaces"},
     {"-e", Arg::Next, Act::Pattern, 0, "次の引数が検索パターン（繰り返し可）",
@@ -221,9 +228,9 @@ constexpr Flag kYGrep[] = {
      "one line before each match (-Bn: n lines)"},
     {"-C", Arg::OptNumber, Act::Context, 2, "一致行の前後２行（-C3 で３行）",
      "two lines around each match (-C3: three)"},
-    {"-W", Arg::None, Act::Later, 0, "２行にまたがる検索", "a match may run over two lines"},
+    {"-W", Arg::None, Act::AcrossLines, 1, "２行にまたがる検索", "a match may run over two lines"},
     {"-z", Arg::None, Act::Archives, 0, "書庫内検索", "search inside archives"},
-    {"-M", Arg::None, Act::Later, 0, "一致部分にマーク", "mark each match"},
+    {"-M", Arg::None, Act::Mark, 0, "一致部分にマーク", "mark each match: 【match】"},
     {"-p", Arg::None, Act::OnlyMatching, 0, "一致部分のみ表示",
      "print only the matching parts, one a line"},
     {"-o", Arg::None, Act::StopFile, 0, "１箇所一致で次のﾌｧｲﾙ",
@@ -483,6 +490,67 @@ ParseResult parseCommandLine(Dialect d, const std::vector<std::string>& args) {
             break;
         case Act::Pattern:
             break; // handled by the caller
+        case Act::Equivalence: {
+            int n = number(rest, 0);
+            if (n & ~f.value) {
+                r.error =
+                    spelled + (f.value == 7 ? ": the equivalences are a sum of 1, 2 and 4"
+                                            : ": the equivalences are a sum of 1, 2, 4 and 8");
+                return false;
+            }
+            ext::Equivalences add = ext::equivalencesFromWeights(n);
+            o.equivalences.width = o.equivalences.width || add.width;
+            o.equivalences.kana = o.equivalences.kana || add.kana;
+            o.equivalences.longVowel = o.equivalences.longVowel || add.longVowel;
+            o.equivalences.bRowVRow = o.equivalences.bRowVRow || add.bRowVRow;
+            break;
+        }
+        case Act::Width:
+            o.equivalences.width = true;
+            break;
+        case Act::Fuzzy:
+            o.equivalences = ext::fuzzy();
+            break;
+        case Act::BlankWeights: {
+            int n = number(rest, 0);
+            if (n & ~7) {
+                r.error = spelled + ": the blanks and line breaks are a sum of 1, 2 and 4";
+                return false;
+            }
+            ext::Blanks add = ext::blanksFromWeights(n);
+            o.blanks.acrossLineBreaks = o.blanks.acrossLineBreaks || add.acrossLineBreaks;
+            o.blanks.ignoreTabs = o.blanks.ignoreTabs || add.ignoreTabs;
+            o.blanks.ignoreSpaces = o.blanks.ignoreSpaces || add.ignoreSpaces;
+            break;
+        }
+        case Act::AcrossLines:
+            o.blanks.acrossLineBreaks = true;
+            o.match.maxLineBreaks = f.value > 0 ? f.value : -1;
+            break;
+        case Act::AllBlanks:
+            o.blanks.ignoreAllBlanks = true;
+            break;
+        case Act::Mark:
+            o.markOpen = "【";
+            o.markClose = "】";
+            break;
+        case Act::MarkStrings: {
+            // The marks arrive as typed: UTF-8, or code page 932 from a batch file.
+            std::u32string text = decodePatternText(rest);
+            size_t slash = text.find(U'/');
+            if (slash == std::u32string::npos || slash == 0 || slash + 1 >= text.size()) {
+                r.error = spelled + ": the marks are written -\\/OPEN/CLOSE, for example "
+                                    "-\\/【/】";
+                return false;
+            }
+            o.markOpen.clear();
+            o.markClose.clear();
+            for (size_t k = 0; k < text.size(); ++k) {
+                if (k != slash)
+                    appendUtf8(k < slash ? o.markOpen : o.markClose, text[k]);
+            }
+            break;
+        }
         case Act::Archives:
             o.archives = true;
             break;
@@ -542,8 +610,9 @@ ParseResult parseCommandLine(Dialect d, const std::vector<std::string>& args) {
         }
         if (cluster) {
             for (size_t k = 1; k < a.size(); ++k) {
-                auto one = lookup(d, std::string("-") + a[k]);
-                if (!apply(*one->flag, "", "-" + std::string(1, a[k])))
+                const std::string spelled{'-', a[k]};
+                auto one = lookup(d, spelled);
+                if (!apply(*one->flag, "", spelled))
                     return r;
             }
             continue;
@@ -561,6 +630,16 @@ ParseResult parseCommandLine(Dialect d, const std::vector<std::string>& args) {
         next = 1;
     }
     o.fileSpecs.assign(positional.begin() + static_cast<long>(next), positional.end());
+    if (o.equivalences.any() || o.blanks.any()) {
+        ext::Equivalences eq = o.equivalences;
+        ext::Blanks blanks = o.blanks;
+        o.match.rewrite = [eq, blanks](std::string_view pattern, bool regex) {
+            return ext::rewritePattern(pattern, regex, eq, blanks);
+        };
+        o.match.crossLines = blanks.acrossLineBreaks || blanks.ignoreAllBlanks;
+        if (blanks.ignoreAllBlanks)
+            o.match.maxLineBreaks = -1;
+    }
     return r;
 }
 
@@ -600,6 +679,21 @@ std::string helpText(Dialect d) {
   \b \w \d \s (日本語の文字は一文字、単語構成文字 / a Japanese character is one
   character and a word character). 空のパターンはすべての行に一致 / "" matches every line.
 
+同一視とファジー検索 / equivalences and fuzzy search:
+  パターンとテキストの両方に適用 / applied to the pattern and the text alike.
+  全角/半角: 英数字と記号 (Ａ=A, １=1, ＃=#, 全角空白=空白) とカタカナ、
+    半角濁音は二文字で一文字 (ﾊﾞ=バ, ﾊﾟ=パ, ｳﾞ=ヴ)
+    width: Latin letters, digits, signs and katakana; "ﾊﾞ" is one character
+  かな/カナ: ふぁいる=ファイル, ゝ=ヽ / hiragana and katakana
+  長音/マイナス: ー=－=-=ｰ=―=‐=− / the long-vowel mark, minus and dash signs
+  バ行/ヴァ行: バ=ヴァ ビ=ヴィ ブ=ヴ ベ=ヴェ ボ=ヴォ / the B-row and the V-row
+  ファジー検索はこのすべてに加えて / fuzzy search folds all of these, and
+    小さいかな=大きいかな (ァ=ア, っ=つ, ゃ=や, ヵ=カ, ｯ=ﾂ) / small kana as full-size
+    英大文字=小文字 (全角も) / upper and lower case, full-width letters too
+  漢字の異体字、旧かな、清音と濁音 (カ と ガ)、上記以外の記号は区別する。
+  Nothing else is folded: kanji variants, old kana, voiced and unvoiced kana
+  ("カ" and "ガ") and other punctuation stay distinct.
+
 ファイル / files:
   Windows 形式の指定: 最後の部分に * と ?、区切りは \ と /、空白区切りで複数、
   空白を含む指定は "..." で囲む、大文字小文字を区別しない、*.* はすべての名前。
@@ -612,6 +706,10 @@ std::string helpText(Dialect d) {
 出力形式 / output layout:
   PATH:LINE:TEXT      一致行 (ファイル名は複数ファイルのとき、行番号は -n のとき)
                       matching line (path when several files can match, line with -n)
+  PATH:LINE:TEXT      行をまたぐ一致: 触れた行すべてを一度、最初の行の番号で
+   TEXT...            a match across lines: every line it touches, once, under
+                      the number of its first line
+  【MATCH】           一致部分にマーク / a marked match (-\/OPEN/CLOSE: the user's marks)
   PATH-LINE-TEXT      前後の行 / context line
   --                  離れた前後表示グループの間 / between separate context groups
   PATH(LINE): TEXT    タグ形式 / tag format (context lines: PATH(LINE)- TEXT)

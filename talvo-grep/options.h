@@ -4,6 +4,7 @@
 // Japanese and English), so parsing and --help cannot drift apart.
 #pragma once
 
+#include "talvo-grep/ext/equivalence.h"
 #include "talvo-grep/matcher.h"
 
 #include <optional>
@@ -50,6 +51,12 @@ struct Options {
     bool extractMatches = false; // members with a match go to the current directory
     bool archiveNames = true;
     bool memberHeadersOnMatch = false; // all-files headers, but none for members without a match
+    // Japanese text: character equivalences, and blanks or line breaks between
+    // the pattern's characters; both reach the matcher as match.rewrite.
+    ext::Equivalences equivalences;
+    ext::Blanks blanks;
+    // Written around each match of a printed line when not empty.
+    std::string markOpen, markClose;
     int before = 0, after = 0;
     long maxPerFile = -1; // selected lines per file, -1 = no limit
     long maxTotal = -1;   // selected lines in the whole run

@@ -119,6 +119,23 @@ void Printer::emit(size_t s, size_t e, bool match, size_t partStart, size_t part
     printed_ = true;
 }
 
+void Printer::emitMarked(size_t s, size_t e, const std::vector<std::pair<size_t, size_t>>& parts) {
+    // The prefix as for a plain line, then the text with the marks put in; the
+    // parts lie on character boundaries, so each piece decodes on its own.
+    emit(s, s, true);
+    out_.pop_back(); // the line feed after the empty text
+    size_t at = 0;
+    for (auto [ps, pe] : parts) {
+        appendText(data_.substr(s + at, ps - at));
+        out_ += o_.markOpen;
+        appendText(data_.substr(s + ps, pe - ps));
+        out_ += o_.markClose;
+        at = pe;
+    }
+    appendText(data_.substr(s + at, e - s - at));
+    out_ += "\n";
+}
+
 size_t Printer::lineStartBefore(size_t s) const {
     // s is a line start > 0: the previous line starts after the line feed before s - 1.
     size_t i = s - 1;
@@ -157,7 +174,9 @@ void Printer::line(size_t s, size_t e, const std::vector<std::pair<size_t, size_
             static_cast<const char*>(std::memchr(data_.data() + ls, '\n', s - ls)) - data_.data());
         emit(ls, le, false);
     }
-    if (parts) {
+    if (parts && !o_.onlyMatching) {
+        emitMarked(s, e, *parts);
+    } else if (parts) {
         for (auto [ps, pe] : *parts)
             emit(s, e, true, ps, pe);
     } else {

@@ -38,6 +38,7 @@ private:
     void headerOnce();
     void advanceTo(size_t s); // counts line numbers up to s
     void emit(size_t s, size_t e, bool match, size_t partStart = 0, size_t partEnd = 0);
+    void emitMarked(size_t s, size_t e, const std::vector<std::pair<size_t, size_t>>& parts);
     void appendText(std::string_view t);
     size_t lineStartBefore(size_t s) const;
 

@@ -144,13 +144,16 @@ void Searcher::searchText(std::string_view data, TextKind kind, size_t offsetBas
             return false;
         if (o_.count)
             return more;
-        if (o_.onlyMatching && !o_.invert) {
+        bool marked = !o_.markOpen.empty() || !o_.markClose.empty();
+        if ((o_.onlyMatching || marked) && !o_.invert) {
             parts.clear();
             m_.matchesInLine(
                 kind, ctx, data.substr(s, e - s),
                 [&](size_t a, size_t b) { parts.emplace_back(a, b); }, error);
             if (!parts.empty())
                 p.line(s, e, &parts);
+            else if (!o_.onlyMatching)
+                p.line(s, e);
         } else {
             p.line(s, e);
         }

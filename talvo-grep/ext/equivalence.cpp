@@ -224,11 +224,14 @@ public:
             chars += "\\x{20}\\x{3000}";
         if (blanks.ignoreTabs || all)
             chars += "\\t";
+        // The line feed is written as "\\x{a}" and kept out of classes: the
+        // program's own pattern parser takes "\\n" as an error, and its
+        // emitters leave line feeds out of every class.
         if (all)
-            gap_ = "[" + chars + "\\r\\n]*";
+            gap_ = "(?:[" + chars + "\\r]|\\x{a})*";
         else if (blanks.acrossLineBreaks)
-            gap_ = chars.empty() ? "(?:\\r\\n?|\\n)?"
-                                 : "[" + chars + "]*(?:(?:\\r\\n?|\\n)[" + chars + "]*)?";
+            gap_ = chars.empty() ? "(?:\\r\\x{a}?|\\x{a})?"
+                                 : "[" + chars + "]*(?:(?:\\r\\x{a}?|\\x{a})[" + chars + "]*)?";
         else if (!chars.empty())
             gap_ = "[" + chars + "]*";
         // A pattern made of ignored blanks only is searched as it stands.
