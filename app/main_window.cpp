@@ -83,6 +83,30 @@ MainWindow::MainWindow(std::string programDirectory, platform::UserInterface& ui
             onAuto();
     });
     connect(buttons_[7], &QPushButton::clicked, this, &MainWindow::toggleOptionArea);
+    // The option area reads the window's height and tiny mode, and asks it for
+    // the height, tiny mode, the command-set menu, runs and the pattern box.
+    sstab1_->window.heightTwips = [this] { return heightTw_; };
+    sstab1_->window.tinyMode = [this] { return isTinyMode(); };
+    sstab1_->window.tinySwitchUsable = [this] { return tinySwitchUsable(); };
+    connect(sstab1_, &grep::OptionPanel::windowHeightRequested, this, &MainWindow::setHeightTwips);
+    connect(sstab1_, &grep::OptionPanel::tinyModeRequested, this,
+            [this] { checkA2_->setChecked(true); });
+    connect(sstab1_, &grep::OptionPanel::commandMenuRequested, this, &MainWindow::popupCommandMenu);
+    connect(sstab1_, &grep::OptionPanel::patternBoxFocusRequested, this,
+            [this] { combo1_->setFocus(); });
+    connect(sstab1_, &grep::OptionPanel::enterPressed, this, [this](Qt::KeyboardModifiers m) {
+        if (!buttons_[1]->isEnabled())
+            return;
+        if ((m & Qt::ControlModifier) && onEditBeforeRun)
+            onEditBeforeRun();
+        const auto& run = (m & Qt::ShiftModifier) ? onGrep : onAuto;
+        if (run)
+            run();
+    });
+    connect(sstab1_, &grep::OptionPanel::escapePressed, this, [this] {
+        if (buttons_[5]->text() != "&OK")
+            showMinimized();
+    });
     connect(buttons_[8], &QPushButton::clicked, this, &MainWindow::selectNextProgram);
     connect(buttons_[9], &QPushButton::clicked, this, [this] {
         if (onList)
@@ -296,16 +320,7 @@ void MainWindow::setTitle() {
 }
 
 void MainWindow::toggleOptionArea() {
-    const bool show = !optionsShown();
-    setHeightTwips(show ? kExpandedHeight : kCollapsedHeight);
-    sstab1_->setTabStripInTabOrder(show);
-    if (show) {
-        const int page = sstab1_->currentIndex();
-        const int first = page == 0 ? 0 : page == 1 ? 12 : 20;
-        sstab1_->setBoxesInTabOrder(first, page == 0 ? 9 : first + 7, true);
-    } else {
-        sstab1_->setBoxesInTabOrder(0, grep::kBoxCount - 1, false);
-    }
+    sstab1_->toggleOptionArea(); // asks for the height through windowHeightRequested
 }
 
 void MainWindow::setHeightTwips(int twips) {

@@ -66,6 +66,8 @@ public:
 
     // Hooks for the other subsystems; unset hooks do nothing.
     std::function<void()> onGrep, onEditor, onAuto, onList, onSetting, onBrowse;
+    // Sets the edit-before-run request (Ctrl with Enter) before onAuto or onGrep.
+    std::function<void()> onEditBeforeRun;
     // Pops up the command-set menu at a global position; unset: MnuCommand pops up.
     std::function<void(QPoint)> onPopupCommandMenu;
     // Builds the command-set menu at start-up; returns the highest item index (-1: none).
