@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   libhyperscan-dev libpcre2-dev libarchive-dev
-  fonts-noto-cjk xvfb xdotool x11-utils openbox xauth
+  fonts-noto-cjk xvfb xdotool x11-utils x11-apps imagemagick openbox xauth
   dpkg-dev file
 )
 missing=()
