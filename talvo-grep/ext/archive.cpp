@@ -137,6 +137,11 @@ struct Reader {
                 continue;
             }
             if (first && isRaw(a.get()) && archive_filter_count(a.get()) <= 1) {
+                // Marked as an archive but no format reads it: broken.
+                if (looksLikeArchive("", data)) {
+                    fail(prefix + ": broken archive: no archive format reads it");
+                    return finish(res);
+                }
                 res.notArchive = true;
                 return res;
             }

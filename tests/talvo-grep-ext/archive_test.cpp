@@ -13,6 +13,9 @@
 #include <unistd.h>
 
 #include "talvo-grep/ext/archive.h"
+#include "tests/support/program_dir.h"
+
+using talvo::test::RunResult;
 
 using namespace talvo::grep::ext;
 namespace fs = std::filesystem;
@@ -309,4 +312,33 @@ TEST(ArchiveExtract, StopsPastTheSizeLimitAndLeavesNoPart) {
     EXPECT_EQ(r.written, 0);
     EXPECT_FALSE(fs::exists(root.path() / "big.txt"));
     EXPECT_NE(joined(messages).find("big.zip/big.txt: stopped"), std::string::npos);
+}
+
+TEST(ArchiveSearch, DialectsReportMembersAndExtractMatches) {
+    using talvo::test::ProgramDir;
+    using talvo::test::runProgram;
+    ProgramDir d(ProgramDir::Contents::BundledPrograms);
+    // A Shift-JIS member beside a UTF-8 one, and a broken archive after it.
+    std::string sj = "\x83\x74\x83\x40\x83\x43\x83\x8B \x88\xEA\x97\x97\r\n"; // "ファイル 一覧"
+    d.write("t.zip", makeArchive("zip", "", {{"dir/sj.txt", sj, ""}, {"u.txt", "none\n", ""}}));
+    d.write("z.zip", std::string("PK\x03\x04"
+                                 "broken"));
+    RunResult r =
+        runProgram(d.path(), {d.file("ygrep.exe"), "-z", "-e", "ファイル", "t.zip", "z.zip"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "t.zip/dir/sj.txt:ファイル 一覧\r\n");
+    EXPECT_NE(r.err.find("z.zip: broken archive"), std::string::npos) << r.err;
+
+    r = runProgram(d.path(), {d.file("wgrep.com"), "-h1", "-e", "ファイル", "t.zip"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "==> dir/sj.txt <==\nファイル 一覧\r\n");
+    r = runProgram(d.path(), {d.file("wgrep.com"), "-d8", "-e", "ファイル", "t.zip"});
+    EXPECT_EQ(r.out, "t.zip/dir/sj.txt:ファイル 一覧\r\n");
+
+    r = runProgram(d.path(), {d.file("jgrep.exe"), "ファイル", "t.zip", "-y", "-z"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(slurp(fs::path(d.path()) / "dir/sj.txt"), sj);
+    EXPECT_FALSE(fs::exists(fs::path(d.path()) / "u.txt")); // no match, not extracted
+    r = runProgram(d.path(), {d.file("jgrep.exe"), "ファイル", "t.zip", "-y", "-z"});
+    EXPECT_NE(r.err.find("exists, not overwritten"), std::string::npos) << r.err;
 }
