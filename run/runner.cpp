@@ -28,10 +28,15 @@ Runner::Runner(std::string programDirectory, QObject* parent)
 Runner::~Runner() = default; // the process ends its group if it still runs
 
 QString Runner::findInterpreter(const std::string& programDirectory) {
+    // Only a file counts: a build tree, say, has a folder of that name.
+    auto isProgramFile = [](const std::string& path) {
+        return platform::fileExists(path) && !platform::isDirectory(path);
+    };
     const std::string beside = platform::executableDirectory() + kInterpreterName;
-    if (platform::fileExists(beside))
+    if (isProgramFile(beside))
         return QString::fromStdString(beside);
-    if (auto inDir = platform::findCaseInsensitive(programDirectory, kInterpreterName))
+    if (auto inDir = platform::findCaseInsensitive(programDirectory, kInterpreterName);
+        inDir && isProgramFile(*inDir))
         return QString::fromStdString(*inDir);
     if (auto onPath = platform::findOnPath(kInterpreterName))
         return QString::fromStdString(*onPath);

@@ -7,8 +7,8 @@
 
 #include "platform/units.h"
 
-#include <QPushButton>
 #include <QLabel>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ TEST(SearchOutcome, AMatchingSearchReportsTheTimeAndEnablesNarrowing) {
     f.dir->write("a.txt", "abc 1\nxyz\nabc 2\n");
     f.grep("abc", "a.txt");
 
-    EXPECT_TRUE(isTimeStatus(f.label1->text(), "TIME 00:00:0")) << f.label1->text().toStdString();
+    EXPECT_TRUE(isTimeStatus(f.label1->text(), "TIME ")) << f.label1->text().toStdString();
     EXPECT_TRUE(f.narrowing->isEnabled());
     EXPECT_TRUE(f.session->runStatus());
     EXPECT_EQ(f.session->currentResultName(), "RESULT00.TXT");
@@ -46,8 +46,8 @@ TEST(SearchOutcome, AMatchingSearchReportsTheTimeAndEnablesNarrowing) {
     EXPECT_EQ(result.find("xyz"), std::string::npos);
     if (f.realPrograms) {
         // The same lines as the grep program run directly with that command line.
-        auto direct =
-            talvo::test::runProgram(f.dir->path(), {f.dir->file("cgrep.exe"), "-e", "abc", "a.txt"});
+        auto direct = talvo::test::runProgram(f.dir->path(),
+                                              {f.dir->file("cgrep.exe"), "-e", "abc", "a.txt"});
         EXPECT_EQ(result, direct.out);
     }
 
