@@ -26,7 +26,7 @@ std::string withoutCr(std::string text) {
 TEST(CommandSetRun, TwoLinesRunInOrderThenTheResultOpens) {
     SearchFixture f;
     f.dir->write("a.txt", "abc\nxyz\n");
-    storeTemplate(f, 2, "echo first> order.txt[↓]echo second>> order.txt[↓]CGREP.EXE $K$F > $R");
+    storeTemplate(f, 2, "echo first> order.txt[↓]echo second>> order.txt[↓]CGREP.EXE $K $F > $R");
     f.combo1->setEditText("xyz");
     f.combo2->setEditText(" a.txt ");
     f.session->runCommandSet(1);
@@ -39,7 +39,8 @@ TEST(CommandSetRun, TwoLinesRunInOrderThenTheResultOpens) {
     EXPECT_EQ(f.window.windowTitle(), "CGREP - ");
     auto starts = f.ui.of(Kind::Start);
     ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0].arguments, QStringList{QString::fromStdString(f.dir->file("RESULT00.TXT"))});
+    EXPECT_EQ(starts[0].arguments,
+              QStringList{QString::fromStdString(f.dir->file("RESULT00.TXT"))});
 }
 
 TEST(CommandSetRun, AnEmptyResultIsReportedAndNotOpened) {
