@@ -2,6 +2,7 @@
 // executable's directory when writable, else the per-user one), the
 // user-interface layer, the main window and its start-up, then the event loop.
 #include "app/main_window.h"
+#include "app/search_wiring.h"
 #include "platform/progdir.h"
 
 // qt_ui.h needs the complete help window type for its inline accessor.
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     const std::string programDir = talvo::platform::resolveProgramDirectory(arguments);
     talvo::platform::QtUserInterface ui(programDir);
     talvo::app::MainWindow window(programDir, ui);
+    talvo::app::SearchWiring wiring(window);
     window.load();
     window.show();
     return app.exec();
