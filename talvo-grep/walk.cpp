@@ -170,7 +170,7 @@ std::vector<FileEntry>
 expandSpecs(const std::vector<std::string>& specs, bool recursive,
             const std::function<void(const std::string&, const std::string&)>& onError) {
     Walker w{recursive, onError, {}};
-    // True when the specification names something as a whole: its directory
+    // True when the file specification names something as a whole: its directory
     // for a wild card, else the file or directory itself.
     auto resolves = [](const std::string& spec) {
         std::string s = normalise(spec);

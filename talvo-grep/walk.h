@@ -22,7 +22,7 @@ std::vector<std::string> splitSpecs(std::string_view text);
 // every name, with or without a dot.
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
-// True when the specification holds "*" or "?" in its last part.
+// True when a file specification holds "*" or "?" in its last part.
 bool hasWildcard(std::string_view spec);
 
 // Expands the specifications in order. Directories are walked in name order;

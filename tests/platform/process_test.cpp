@@ -27,8 +27,14 @@ std::vector<int> liveMembersOf(qint64 group) {
         std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        std::ifstream in(entry.path() / "stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // A process that ends while it is read fails the read with an exception.
+        std::string stat;
+        try {
+            std::ifstream in(entry.path() / "stat");
+            stat.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        } catch (const std::exception&) {
+            continue;
+        }
         // pid (comm) state ppid pgrp ...; comm may hold blanks, so start after ")".
         std::size_t close = stat.rfind(')');
         if (close == std::string::npos)
