@@ -73,6 +73,8 @@ MainWindow::MainWindow(std::string programDirectory, platform::UserInterface& ui
     connect(buttons_[4], &QPushButton::clicked, this, [this] {
         if (onBrowse)
             onBrowse();
+        else
+            browse();
     });
     connect(buttons_[5], &QPushButton::clicked, this, [this] {
         if (onSetting)
@@ -388,6 +390,18 @@ void MainWindow::updateRunButtons(QComboBox* changed) {
 }
 
 // ---- Window events --------------------------------------------------------------
+
+void MainWindow::browse() {
+    // The path is kept as chosen: on a case-sensitive file system its lower
+    // case would name another file.
+    const auto chosen = ui_.openFileDialog(
+        this, QString::fromUtf8("ファイル選択"),
+        "Text File (*.TXT)|*.TXT|LZH File (*.LZH)|*.LZH|All Files (*.*)|*.*|", QString());
+    if (!chosen || chosen->isEmpty())
+        return;
+    combo2_->setEditText(*chosen);
+    combo2_->setFocus();
+}
 
 void MainWindow::popupCommandMenu(QPoint globalPos) {
     if (onPopupCommandMenu)

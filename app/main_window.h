@@ -63,6 +63,8 @@ public:
     void selectNextProgram();
     // "&Options": show or hide the option area.
     void toggleOptionArea();
+    // "参照(&R)": the file-open dialog; the chosen path goes into the file box.
+    void browse();
 
     // Hooks for the other subsystems; unset hooks do nothing.
     std::function<void()> onGrep, onEditor, onAuto, onList, onSetting, onBrowse;

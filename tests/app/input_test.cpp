@@ -1,0 +1,73 @@
+// Browse, and the keys of the pattern and file boxes once the window is joined
+// to the search run.
+#include "app/search_wiring.h"
+#include "grep/option_panel.h"
+#include "tests/app/window_fixture.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace talvo;
+using platform::RecordedCall;
+using test::WindowRig;
+
+TEST(Browse, KeepsTheChosenPathAsItIsAndCancelChangesNothing) {
+    WindowRig rig({"cgrep.exe"});
+    app::MainWindow& w = rig.start();
+    w.fileBox()->setEditText("*.c");
+
+    rig.ui.fileChoices.push_back(std::nullopt);
+    w.commandButton(4)->click();
+    EXPECT_EQ(w.fileBox()->currentText(), "*.c");
+
+    rig.ui.fileChoices.push_back(QString("/home/Taro/Src/Main.TXT"));
+    w.commandButton(4)->click();
+    EXPECT_EQ(w.fileBox()->currentText(), "/home/Taro/Src/Main.TXT");
+
+    const auto dialogs = rig.ui.of(RecordedCall::Kind::FileDialog);
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0].text, QString::fromUtf8("ファイル選択"));
+    EXPECT_TRUE(dialogs[0].arguments.contains(
+        "Text File (*.TXT)|*.TXT|LZH File (*.LZH)|*.LZH|All Files (*.*)|*.*|"));
+}
+
+TEST(BoxKeys, EnterRunsNothingWhileGrepIsDisabledOrTheKeyRepeats) {
+    WindowRig rig({"cgrep.exe"});
+    app::MainWindow& w = rig.create();
+    app::SearchWiring wiring(w);
+    w.load();
+    QLineEdit* pattern = w.patternBox()->lineEdit();
+    ASSERT_NE(pattern, nullptr);
+
+    w.patternBox()->setEditText("");
+    w.fileBox()->setEditText("");
+    QTest::keyClick(pattern, Qt::Key_Return);
+    EXPECT_FALSE(rig.dir.exists("WWW.BAT"));
+
+    w.patternBox()->setEditText("abc");
+    w.fileBox()->setEditText("*.txt");
+    ASSERT_TRUE(w.commandButton(1)->isEnabled());
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(pattern, &repeated);
+    EXPECT_FALSE(rig.dir.exists("WWW.BAT"));
+}
+
+TEST(BoxKeys, PageKeysInTheFileBoxShowAndHideTheOptions) {
+    WindowRig rig({"cgrep.exe"});
+    app::MainWindow& w = rig.create();
+    app::SearchWiring wiring(w);
+    w.load();
+    w.show();
+    QLineEdit* files = w.fileBox()->lineEdit();
+    ASSERT_NE(files, nullptr);
+    const bool shownAtStart = w.optionsShown();
+    QTest::keyClick(files, shownAtStart ? Qt::Key_PageUp : Qt::Key_PageDown);
+    EXPECT_NE(w.optionsShown(), shownAtStart);
+    QTest::keyClick(files, shownAtStart ? Qt::Key_PageDown : Qt::Key_PageUp);
+    EXPECT_EQ(w.optionsShown(), shownAtStart);
+}
