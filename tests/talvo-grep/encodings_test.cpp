@@ -2,25 +2,9 @@
 // lines; matches never start or end inside a double-byte character.
 #include "tests/talvo-grep/grep_runner.h"
 
-#include <iconv.h>
-
 using namespace talvo::test;
 
 namespace {
-
-std::string convert(const std::string& utf8, const char* to) {
-    iconv_t h = iconv_open(to, "UTF-8");
-    std::string out(utf8.size() * 4 + 16, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t il = utf8.size();
-    char* op = out.data();
-    size_t ol = out.size();
-    size_t rc = iconv(h, &in, &il, &op, &ol);
-    iconv_close(h);
-    EXPECT_NE(rc, static_cast<size_t>(-1)) << "test text not convertible to " << to;
-    out.resize(out.size() - ol);
-    return out;
-}
 
 const std::string kJapanese = joinLines({
     "ソフトウェアの説明",      // 1

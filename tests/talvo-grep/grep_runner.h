@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <initializer_list>
 #include <map>
 #include <sstream>
@@ -152,6 +154,21 @@ inline std::string joinLines(std::initializer_list<const char*> lines) {
     for (const char* l : lines)
         s += std::string(l) + "\n";
     return s;
+}
+
+// Test text in another encoding (an iconv name such as "CP932").
+inline std::string convert(const std::string& utf8, const char* to) {
+    iconv_t h = iconv_open(to, "UTF-8");
+    std::string out(utf8.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t il = utf8.size();
+    char* op = out.data();
+    size_t ol = out.size();
+    size_t rc = iconv(h, &in, &il, &op, &ol);
+    iconv_close(h);
+    EXPECT_NE(rc, static_cast<size_t>(-1)) << "test text not convertible to " << to;
+    out.resize(out.size() - ol);
+    return out;
 }
 
 } // namespace talvo::test
