@@ -79,6 +79,8 @@ MainWindow::MainWindow(std::string programDirectory, platform::UserInterface& ui
     connect(buttons_[5], &QPushButton::clicked, this, [this] {
         if (onSetting)
             onSetting();
+        else
+            toggleSettingsMode();
     });
     connect(buttons_[6], &QPushButton::clicked, this, [this] {
         if (onAuto)
@@ -390,6 +392,68 @@ void MainWindow::updateRunButtons(QComboBox* changed) {
 }
 
 // ---- Window events --------------------------------------------------------------
+
+void MainWindow::toggleSettingsMode() {
+    if (!inSettingsMode()) {
+        if (optionsShown())
+            setHeightTwips(kCollapsedHeight);
+        narrowing_->hide();
+        savedPattern_ = combo1_->currentText();
+        savedFiles_ = combo2_->currentText();
+        combo1_->setEditText(qs(editorValue_));
+        combo2_->setEditText(qs(defaultFile_));
+        for (int n : {1, 2, 6, 7, 8})
+            buttons_[static_cast<std::size_t>(n)]->setEnabled(false);
+        QPalette palette = checkA2_->palette();
+        palette.setColor(QPalette::Window, kSwitchUsable);
+        checkA2_->setPalette(palette);
+        buttons_[5]->setText("&OK");
+        panel3d4_->setText(QString::fromUtf8("エディタ名(&E)"));
+        panel3d5_->setText(QString::fromUtf8("起動時に指定するファイル名(&D)"));
+        frame3d2_->setTitle(QString::fromUtf8("オプション"));
+        label1_->hide();
+        for (int i : {grep::kShowOptionsBox, grep::kDefaultFileBox}) {
+            sstab1_->box(i)->show();
+            grep::setInTabOrder(sstab1_->box(i), true);
+        }
+        combo1_->setFocus();
+        return;
+    }
+    // An editor is named by a file or, as usual here, by a program on PATH.
+    const std::string editor = combo1_->currentText().trimmed().toStdString();
+    if (editor.empty() || (!platform::fileExists(editor) && !platform::findOnPath(editor))) {
+        ui_.showStop(this, QString::fromUtf8(
+                               "指定したエディタが見つかりません。設定をやり直してください。"));
+        combo2_->setFocus();
+        return;
+    }
+    if (ui_.askOkCancel(this, QString::fromUtf8("現在の設定を保存します")))
+        saveSettings();
+    buttons_[5]->setText("&Setting");
+    narrowing_->show();
+    combo1_->setEditText(savedPattern_);
+    combo2_->setEditText(savedFiles_);
+    const bool both = !savedPattern_.isEmpty() && !savedFiles_.isEmpty();
+    for (int n : {1, 2, 6})
+        buttons_[static_cast<std::size_t>(n)]->setEnabled(both);
+    buttons_[7]->setEnabled(true);
+    // With a single program "&Choose" stays the disabled blank button.
+    buttons_[8]->setEnabled(registry_.detection().chooseEnabled);
+    panel3d4_->setText(QString::fromUtf8("検索する語(&K)"));
+    panel3d5_->setText(QString::fromUtf8("検索するファイル(&F)"));
+    frame3d2_->setTitle(QString::fromUtf8("実行記録 "));
+    label1_->show();
+    for (int i : {grep::kShowOptionsBox, grep::kDefaultFileBox}) {
+        sstab1_->box(i)->hide();
+        grep::setInTabOrder(sstab1_->box(i), false);
+    }
+    updateTinySwitchColour();
+    combo1_->setFocus();
+}
+
+bool MainWindow::inSettingsMode() const {
+    return buttons_[5]->text() == "&OK";
+}
 
 void MainWindow::browse() {
     // The path is kept as chosen: on a case-sensitive file system its lower

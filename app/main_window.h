@@ -65,6 +65,10 @@ public:
     void toggleOptionArea();
     // "参照(&R)": the file-open dialog; the chosen path goes into the file box.
     void browse();
+    // "&Setting" / "&OK": enter or leave the settings mode, where the two boxes
+    // edit the editor and the default file.
+    void toggleSettingsMode();
+    bool inSettingsMode() const;
 
     // Hooks for the other subsystems; unset hooks do nothing.
     std::function<void()> onGrep, onEditor, onAuto, onList, onSetting, onBrowse;
@@ -140,6 +144,7 @@ private:
     grep::ProgramRegistry registry_;
     std::string editorValue_;
     std::string editorPath_;
+    QString savedPattern_, savedFiles_; // the boxes' texts while in the settings mode
     std::string defaultFile_{kStartDefaultFile};
     int tinyFlag_ = 0;
     int heightTw_ = kExpandedHeight;

@@ -4,6 +4,7 @@
 #include "grep/option_panel.h"
 #include "tests/app/window_fixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -70,4 +71,51 @@ TEST(BoxKeys, PageKeysInTheFileBoxShowAndHideTheOptions) {
     EXPECT_NE(w.optionsShown(), shownAtStart);
     QTest::keyClick(files, shownAtStart ? Qt::Key_PageDown : Qt::Key_PageUp);
     EXPECT_EQ(w.optionsShown(), shownAtStart);
+}
+
+TEST(SettingsMode, EditsTheEditorAndDefaultFileThenRestoresTheSearch) {
+    WindowRig rig({"cgrep.exe", "jgrep.exe"});
+    app::MainWindow& w = rig.start();
+    w.patternBox()->setEditText("needle");
+    w.fileBox()->setEditText("*.txt");
+    const QString editor = QString::fromStdString(w.editorValue());
+
+    w.commandButton(5)->click();
+    EXPECT_TRUE(w.inSettingsMode());
+    EXPECT_EQ(w.commandButton(5)->text(), "&OK");
+    EXPECT_EQ(w.patternBox()->currentText(), editor);
+    for (int n : {1, 2, 6, 7, 8})
+        EXPECT_FALSE(w.commandButton(n)->isEnabled()) << n;
+    EXPECT_FALSE(w.optionBox(10)->isHidden());
+    // Typing never enables the run buttons in this mode.
+    w.patternBox()->setEditText("sh");
+    w.fileBox()->setEditText("memo.txt");
+    EXPECT_FALSE(w.commandButton(1)->isEnabled());
+
+    // An editor that is neither a file nor a program on PATH keeps the mode.
+    w.patternBox()->setEditText("  no-such-editor-here  ");
+    w.commandButton(5)->click();
+    EXPECT_TRUE(w.inSettingsMode());
+    ASSERT_EQ(rig.ui.of(RecordedCall::Kind::Stop).size(), 1u);
+    EXPECT_FALSE(rig.dir.exists("talvo.ini"));
+
+    // A program found on PATH is accepted; Cancel writes nothing but leaves.
+    w.patternBox()->setEditText("sh");
+    rig.ui.answers.push_back(false);
+    w.commandButton(5)->click();
+    EXPECT_FALSE(w.inSettingsMode());
+    EXPECT_EQ(rig.ui.of(RecordedCall::Kind::Question).size(), 1u);
+    EXPECT_FALSE(rig.dir.exists("talvo.ini"));
+    EXPECT_EQ(w.patternBox()->currentText(), "needle");
+    EXPECT_EQ(w.fileBox()->currentText(), "*.txt");
+    EXPECT_TRUE(w.commandButton(1)->isEnabled());
+    EXPECT_TRUE(w.optionBox(10)->isHidden());
+
+    // OK saves: the editor is read back as typed.
+    w.commandButton(5)->click();
+    w.patternBox()->setEditText("sh");
+    w.commandButton(5)->click();
+    EXPECT_FALSE(w.inSettingsMode());
+    EXPECT_TRUE(rig.dir.exists("talvo.ini"));
+    EXPECT_EQ(w.editorValue(), "sh");
 }
