@@ -342,3 +342,17 @@ TEST(ArchiveSearch, DialectsReportMembersAndExtractMatches) {
     r = runProgram(d.path(), {d.file("jgrep.exe"), "ファイル", "t.zip", "-y", "-z"});
     EXPECT_NE(r.err.find("exists, not overwritten"), std::string::npos) << r.err;
 }
+
+TEST(ArchiveSearch, EquivalencesApplyToMembersToo) {
+    using talvo::test::ProgramDir;
+    using talvo::test::runProgram;
+    ProgramDir d(ProgramDir::Contents::BundledPrograms);
+    // "ファイル", "ふぁいる" and "その他" in Shift-JIS.
+    std::string sj = "\x83\x74\x83\x40\x83\x43\x83\x8B\r\n"
+                     "\x82\xD3\x82\x9F\x82\xA2\x82\xE9\r\n"
+                     "\x82\xBB\x82\xCC\x91\xBC\r\n";
+    d.write("t.zip", makeArchive("zip", "", {{"sj.txt", sj, ""}}));
+    RunResult r = runProgram(d.path(), {d.file("wgrep.com"), "-j3", "-e", "ﾌｧｲﾙ", "t.zip"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "sj.txt:ファイル\r\nsj.txt:ふぁいる\r\n");
+}
