@@ -235,6 +235,12 @@ public:
         for (int i = 0; i < 2; ++i)
             press(c);
         const Direct direct = directCommand();
+        // Both write the same result file; the direct start must reproduce it.
+        const std::string viaFrontEnd = dir_.read(direct.output.substr(dir_.path().size()));
+        runDirect(direct);
+        if (dir_.read(direct.output.substr(dir_.path().size())) != viaFrontEnd)
+            fail(c.name + ": the direct start wrote another result than the front end");
+        std::printf("%s: %s\n", c.name.c_str(), qPrintable(wiring_.session().commandLine()));
         for (int i = 0; i < 2; ++i) {
             runDirect(direct);
             runInterpreter();
