@@ -9,8 +9,8 @@
 #                           [--files N] [--corpus SPEC --pattern P]
 #
 # BUILD_DIR is a configured build tree (Release for numbers that mean
-# anything); without it the one holding $TALVO_BIN_DIR, else build-fbench/,
-# configured in Release when it is new. The benchmark program is built there
+# anything); without it the build tree holding $TALVO_BIN_DIR when that is
+# one, else build-fbench/, configured in Release when it is new. The benchmark program is built there
 # on request only (target talvo_frontend_bench). Cases: a search of a few
 # hundred small generated files with matches, the same files without one, and
 # one large file that takes about a second (--long-ms) to search. --corpus
@@ -21,7 +21,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 if [ $# -ge 1 ] && [ "${1#-}" = "$1" ]; then
     build=$1
     shift
-elif [ -n "${TALVO_BIN_DIR:-}" ]; then
+elif [ -n "${TALVO_BIN_DIR:-}" ] && [ -f "$TALVO_BIN_DIR/../CMakeCache.txt" ]; then
     build=$TALVO_BIN_DIR/..
 else
     build=$top/build-fbench
