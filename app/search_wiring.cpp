@@ -69,8 +69,8 @@ SearchWiring::SearchWiring(MainWindow& window) : QObject(&window), window_(windo
     };
     list_ = new commandsets::ListButton(window.commandButton(9), menu_, window.programDirectory(),
                                         window.ui(), &window, std::move(hooks));
+    // The list button opens the editor itself when clicked.
     list_->setParent(this);
-    window.onList = [this] { list_->openEditor(); };
 
     for (QComboBox* box : {window.patternBox(), window.fileBox()}) {
         box->installEventFilter(this);

@@ -1,6 +1,7 @@
 // Browse, and the keys of the pattern and file boxes once the window is joined
 // to the search run.
 #include "app/search_wiring.h"
+#include "commandsets/command_set_editor.h"
 #include "grep/option_panel.h"
 #include "tests/app/window_fixture.h"
 
@@ -118,4 +119,33 @@ TEST(SettingsMode, EditsTheEditorAndDefaultFileThenRestoresTheSearch) {
     EXPECT_FALSE(w.inSettingsMode());
     EXPECT_TRUE(rig.dir.exists("talvo.ini"));
     EXPECT_EQ(w.editorValue(), "sh");
+}
+
+namespace {
+// Counts the command-set editors that appear and closes each one at once.
+class EditorCounter : public QObject {
+public:
+    int shown = 0;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show)
+            if (auto* editor = qobject_cast<commandsets::CommandSetEditor*>(o)) {
+                ++shown;
+                QMetaObject::invokeMethod(editor, &QDialog::reject, Qt::QueuedConnection);
+            }
+        return false;
+    }
+};
+} // namespace
+
+TEST(ListButton, OnePressOpensTheCommandSetEditorOnce) {
+    WindowRig rig({"cgrep.exe"});
+    app::MainWindow& w = rig.create();
+    app::SearchWiring wiring(w);
+    w.load();
+    w.show();
+    EditorCounter counter;
+    qApp->installEventFilter(&counter);
+    w.commandButton(9)->click();
+    qApp->removeEventFilter(&counter);
+    EXPECT_EQ(counter.shown, 1);
 }
