@@ -320,6 +320,10 @@ Detection detectEncoding(std::string_view data) {
     if (validUtf8Fast(data)) {
         return {TextKind::Utf8, 0};
     }
+    return {detectDoubleByteEncoding(data), 0};
+}
+
+TextKind detectDoubleByteEncoding(std::string_view data) {
     // Which double-byte encoding it is shows long before the end: the first
     // mebibyte decides, so that a large file is not read twice more.
     std::string_view sample = data.substr(0, 1 << 20);
@@ -331,17 +335,17 @@ Detection detectEncoding(std::string_view data) {
         // EUC-JP text often reads as Shift-JIS too, then mostly as half-width
         // katakana; fewer errors, then fewer such katakana, decide.
         if (sjis.errors != euc.errors) {
-            return {sjis.errors < euc.errors ? TextKind::ShiftJis : TextKind::EucJp, 0};
+            return sjis.errors < euc.errors ? TextKind::ShiftJis : TextKind::EucJp;
         }
-        return {sjis.halfKana > sjis.multibyte ? TextKind::EucJp : TextKind::ShiftJis, 0};
+        return sjis.halfKana > sjis.multibyte ? TextKind::EucJp : TextKind::ShiftJis;
     }
     if (sjisOk) {
-        return {TextKind::ShiftJis, 0};
+        return TextKind::ShiftJis;
     }
     if (eucOk) {
-        return {TextKind::EucJp, 0};
+        return TextKind::EucJp;
     }
-    return {TextKind::Bytes, 0};
+    return TextKind::Bytes;
 }
 
 void appendUtf8Lossy(std::string& out, std::string_view text) {

@@ -25,6 +25,9 @@ struct Detection {
 // Judges the whole buffer: byte-order mark, valid UTF-8, else whichever of
 // Shift-JIS and EUC-JP reads as valid text, else bytes.
 Detection detectEncoding(std::string_view data);
+// The part of that judgement for text that is not UTF-8: the first mebibyte
+// of data decides between Shift-JIS, EUC-JP and bytes.
+TextKind detectDoubleByteEncoding(std::string_view data);
 
 // True when every byte sequence is valid UTF-8.
 bool isValidUtf8(std::string_view data);

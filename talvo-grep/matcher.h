@@ -63,6 +63,9 @@ public:
                        const std::function<void(size_t, size_t)>& onMatch,
                        std::string& error) const;
 
+    // True when a match may run across lines: the text is searched as a whole.
+    bool crossesLines() const { return spec_.crossLines; }
+
 private:
     Matcher() = default;
     const CompiledSet* compiled(TextKind kind, std::string& error) const;

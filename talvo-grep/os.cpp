@@ -62,7 +62,9 @@ bool FileData::load(const std::string& path, std::string& error) {
     if (S_ISREG(st.st_mode) && size >= kMapThreshold) {
         void* m = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (m != MAP_FAILED) {
-            madvise(m, size, MADV_SEQUENTIAL | MADV_WILLNEED);
+            // Advice values are not flags: each is given on its own.
+            madvise(m, size, MADV_SEQUENTIAL);
+            madvise(m, size, MADV_WILLNEED);
             map_ = m;
             data_ = static_cast<const char*>(m);
             size_ = size;
@@ -123,6 +125,67 @@ bool FileData::loadStdin(std::string& error) {
     owned_.resize(used);
     data_ = owned_.data();
     size_ = used;
+    return true;
+}
+
+FileReader::~FileReader() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool FileReader::open(const std::string& path, std::string& error) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        error = errnoText();
+        return false;
+    }
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) {
+        error = errnoText();
+        return false;
+    }
+    regular_ = S_ISREG(st.st_mode);
+    size_ = static_cast<size_t>(st.st_size);
+    if (regular_)
+        posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return true;
+}
+
+bool FileReader::read(char* dst, size_t want, size_t& got, std::string& error) {
+    got = 0;
+    while (got < want) {
+        ssize_t n = ::read(fd_, dst + got, want - got);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errnoText();
+            return false;
+        }
+        if (n == 0) {
+            eof_ = true;
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool FileReader::readStart(std::string& out, size_t n, std::string& error) {
+    out.resize(n);
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::pread(fd_, out.data() + got, n - got, static_cast<off_t>(got));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errnoText();
+            return false;
+        }
+        if (r == 0)
+            break;
+        got += static_cast<size_t>(r);
+    }
+    out.resize(got);
     return true;
 }
 

@@ -76,8 +76,20 @@ long countLineFeeds(const char* p, size_t n) {
 void Printer::advanceTo(size_t s) {
     if (s <= countedTo_)
         return;
-    lineNo_ += countLineFeeds(data_.data() + countedTo_, s - countedTo_);
+    lineNo_ += countLineFeeds(at(countedTo_), s - countedTo_);
     countedTo_ = s;
+}
+
+void Printer::leaveWindow(size_t scanEnd, size_t keepFrom) {
+    afterContextUpTo(base_ + scanEnd);
+    if (o_.tag || o_.lineNumbers || o_.pathAndLine)
+        advanceTo(base_ + keepFrom);
+    base_ += keepFrom;
+    countedTo_ = std::max(countedTo_, base_);
+}
+
+void Printer::setWindow(std::string_view data) {
+    data_ = data;
 }
 
 void Printer::appendText(std::string_view t) {
@@ -111,9 +123,9 @@ void Printer::emit(size_t s, size_t e, bool match, size_t partStart, size_t part
     if (o_.byteOffset)
         out_ += std::to_string(s + offsetBase_ + partStart) + sep;
     if (partEnd > partStart) {
-        appendText(data_.substr(s + partStart, partEnd - partStart));
+        appendText({at(s + partStart), partEnd - partStart});
     } else {
-        appendText(data_.substr(s, e - s));
+        appendText({at(s), e - s});
     }
     out_ += "\n";
     printed_ = true;
@@ -124,42 +136,49 @@ void Printer::emitMarked(size_t s, size_t e, const std::vector<std::pair<size_t,
     // parts lie on character boundaries, so each piece decodes on its own.
     emit(s, s, true);
     out_.pop_back(); // the line feed after the empty text
-    size_t at = 0;
+    size_t done = 0;
     for (auto [ps, pe] : parts) {
-        appendText(data_.substr(s + at, ps - at));
+        appendText({at(s + done), ps - done});
         out_ += o_.markOpen;
-        appendText(data_.substr(s + ps, pe - ps));
+        appendText({at(s + ps), pe - ps});
         out_ += o_.markClose;
-        at = pe;
+        done = pe;
     }
-    appendText(data_.substr(s + at, e - s - at));
+    appendText({at(s + done), e - s - done});
     out_ += "\n";
 }
 
 size_t Printer::lineStartBefore(size_t s) const {
-    // s is a line start > 0: the previous line starts after the line feed before s - 1.
+    // s is a line start after the window's start: the previous line starts
+    // after the line feed before s - 1.
     size_t i = s - 1;
-    while (i > 0 && data_[i - 1] != '\n')
+    while (i > base_ && *at(i - 1) != '\n')
         --i;
     return i;
 }
 
-void Printer::line(size_t s, size_t e, const std::vector<std::pair<size_t, size_t>>* parts) {
-    headerOnce();
-    // After-context of the previous match, up to this line.
-    while (afterLeft_ > 0 && printedEnd_ < s) {
+void Printer::afterContextUpTo(size_t end) {
+    while (afterLeft_ > 0 && printedEnd_ < end) {
         size_t ls = printedEnd_;
-        const void* nl = std::memchr(data_.data() + ls, '\n', data_.size() - ls);
+        const void* nl = std::memchr(at(ls), '\n', windowEnd() - ls);
         size_t le =
-            nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_.data()) : data_.size();
+            nl ? ls + static_cast<size_t>(static_cast<const char*>(nl) - at(ls)) : windowEnd();
         emit(ls, le, false);
         printedEnd_ = le + 1;
         --afterLeft_;
     }
+}
+
+void Printer::line(size_t s, size_t e, const std::vector<std::pair<size_t, size_t>>* parts) {
+    s += base_;
+    e += base_;
+    headerOnce();
+    // After-context of the previous match, up to this line.
+    afterContextUpTo(s);
     // Before-context, never reprinting a line.
     std::vector<size_t> starts;
     size_t b = s;
-    for (int k = 0; k < o_.before && b > 0 && b > printedEnd_; ++k) {
+    for (int k = 0; k < o_.before && b > base_ && b > printedEnd_; ++k) {
         b = lineStartBefore(b);
         if (b < printedEnd_)
             break;
@@ -170,8 +189,8 @@ void Printer::line(size_t s, size_t e, const std::vector<std::pair<size_t, size_
         out_ += "--\n";
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
         size_t ls = *it;
-        size_t le = static_cast<size_t>(
-            static_cast<const char*>(std::memchr(data_.data() + ls, '\n', s - ls)) - data_.data());
+        size_t le = ls + static_cast<size_t>(
+                             static_cast<const char*>(std::memchr(at(ls), '\n', s - ls)) - at(ls));
         emit(ls, le, false);
     }
     if (parts && !o_.onlyMatching) {
@@ -188,15 +207,7 @@ void Printer::line(size_t s, size_t e, const std::vector<std::pair<size_t, size_
 }
 
 void Printer::finish() {
-    while (afterLeft_ > 0 && printedEnd_ < data_.size()) {
-        size_t ls = printedEnd_;
-        const void* nl = std::memchr(data_.data() + ls, '\n', data_.size() - ls);
-        size_t le =
-            nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_.data()) : data_.size();
-        emit(ls, le, false);
-        printedEnd_ = le + 1;
-        --afterLeft_;
-    }
+    afterContextUpTo(windowEnd());
 }
 
 void Printer::count(long n) {

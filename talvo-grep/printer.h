@@ -15,8 +15,9 @@ namespace talvo::grep {
 
 class Printer {
 public:
-    // data: the text searched (after any transcoding); offsetBase is added to
-    // byte offsets (a skipped byte-order mark).
+    // data: the text searched (after any transcoding), or the first window of
+    // it; offsetBase is added to byte offsets (a skipped byte-order mark).
+    // Offsets passed in are relative to the current window.
     Printer(const Options& o, bool showNames, std::string name, std::string_view data,
             TextKind kind, size_t offsetBase, std::string& out);
 
@@ -31,12 +32,25 @@ public:
     void binaryMatch();
     bool printedAnything() const { return printed_; }
 
+    // Window by window: before the buffer changes, prints the after-context
+    // that lies before scanEnd and counts line numbers up to keepFrom, where
+    // the next window will start; then setWindow hands over the next window,
+    // whose byte 0 is the old window's keepFrom.
+    void leaveWindow(size_t scanEnd, size_t keepFrom);
+    void setWindow(std::string_view data);
+    // The encoding in which lines are decoded from here on.
+    void setKind(TextKind kind) { kind_ = kind; }
+
     // The name as shown: lower case or full path on request.
     static std::string displayName(const Options& o, const std::string& name);
 
 private:
     void headerOnce();
+    // Offsets below are from the start of the text, not of the window.
     void advanceTo(size_t s); // counts line numbers up to s
+    void afterContextUpTo(size_t end);
+    const char* at(size_t s) const { return data_.data() + (s - base_); }
+    size_t windowEnd() const { return base_ + data_.size(); }
     void emit(size_t s, size_t e, bool match, size_t partStart = 0, size_t partEnd = 0);
     void emitMarked(size_t s, size_t e, const std::vector<std::pair<size_t, size_t>>& parts);
     void appendText(std::string_view t);
@@ -46,6 +60,7 @@ private:
     bool showNames_;
     std::string name_;
     std::string_view data_;
+    size_t base_ = 0; // offset of data_ in the text
     TextKind kind_;
     size_t offsetBase_;
     std::string& out_;

@@ -42,6 +42,11 @@ private:
     bool searchArchive(std::string_view data, const std::string& name, ScanContext& ctx,
                        FileResult& r, std::atomic<long>& totalLeft) const;
     void searchName(const FileEntry& entry, ScanContext& ctx, FileResult& r) const;
+    // A regular file read window by window; false when it is read as a whole
+    // instead (too small, no regular file, UTF-16, an archive).
+    bool searchWindowed(const FileEntry& entry, const std::string& name, ScanContext& ctx,
+                        FileResult& r, std::atomic<long>& totalLeft) const;
+    class TextScan;
 
     const Options& o_;
     Options memberOptions_; // headers only for members with matches under -h1

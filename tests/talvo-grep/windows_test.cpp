@@ -1,0 +1,117 @@
+// Large files are read window by window; whatever the window size, every
+// layout prints exactly what reading the whole file prints. TALVO_GREP_WINDOW
+// sends small test files through tiny windows, so that lines, context groups
+// and characters fall across window edges.
+#include "tests/talvo-grep/grep_runner.h"
+
+#include <cstdlib>
+
+using namespace talvo::test;
+
+namespace {
+
+class WindowSize {
+public:
+    explicit WindowSize(const char* bytes) { setenv("TALVO_GREP_WINDOW", bytes, 1); }
+    ~WindowSize() { unsetenv("TALVO_GREP_WINDOW"); }
+    WindowSize(const WindowSize&) = delete;
+    WindowSize& operator=(const WindowSize&) = delete;
+};
+
+// Matches spread unevenly, lines empty and long, Japanese text, a CR LF
+// line and no line feed at the end.
+std::string mixedText() {
+    std::string t;
+    for (int i = 0; i < 400; ++i) {
+        if (i % 7 == 0)
+            t += "ファイルを検索する " + std::to_string(i) + "\n";
+        else if (i % 11 == 0)
+            t += "\n";
+        else if (i % 13 == 0)
+            t += "word alpha beta\r\n";
+        else if (i == 200)
+            t += std::string(3000, 'x') + " alpha\n";
+        else
+            t += "line " + std::to_string(i) + " 日本語のテキスト\n";
+    }
+    return t + "最後の行 alpha";
+}
+
+const std::vector<std::vector<std::string>> kSearches = {
+    {"cgrep.exe", "-n", "-e", "ファイル"},
+    {"cgrep.exe", "-n", "-C", "-e", "alpha"},
+    {"cgrep.exe", "-n", "-3", "-e", "alpha|検索"},
+    {"cgrep.exe", "-c", "-e", "[ぁ-ん]+る"},
+    {"cgrep.exe", "-n", "-v", "-e", "テキスト"},
+    {"cgrep.exe", "-v", "-c", "-e", "e"},
+    {"cgrep.exe", "-n", "-M", "-e", "検索"},
+    {"cgrep.exe", "-w", "-n", "-e", "beta$"},
+    {"cgrep.exe", "-n", "-e", "^$"},
+    {"cgrep.exe", "-l", "-e", "最後"},
+    {"ygrep.exe", "-n", "-p", "-e", "[0-9]+"},
+    {"ygrep.exe", "-C3", "-e", "alpha"},
+};
+
+class Windows : public ::testing::Test {
+protected:
+    // Output of each search over file, read whole.
+    std::vector<RunResult> wholeFile(const std::string& file) const {
+        std::vector<RunResult> out;
+        for (const auto& s : kSearches)
+            out.push_back(run(s, file));
+        return out;
+    }
+    RunResult run(const std::vector<std::string>& search, const std::string& file) const {
+        std::vector<std::string> args(search.begin() + 1, search.end());
+        args.push_back(file);
+        return g.run(search[0], args);
+    }
+    void expectSameInWindows(const std::string& file) const {
+        std::vector<RunResult> whole = wholeFile(file);
+        for (const char* size : {"1", "64", "4096"}) {
+            WindowSize w(size);
+            for (size_t i = 0; i < kSearches.size(); ++i) {
+                RunResult r = run(kSearches[i], file);
+                EXPECT_EQ(r.out, whole[i].out) << file << " window " << size << " search " << i;
+                EXPECT_EQ(r.status, whole[i].status) << file << " window " << size;
+            }
+        }
+    }
+    GrepDir g;
+};
+
+TEST_F(Windows, EveryLayoutPrintsTheSameInEachEncoding) {
+    std::string text = mixedText();
+    g.write("u.txt", text);
+    g.write("bom.txt", "\xEF\xBB\xBF" + text);
+    g.write("s.txt", convert(text, "CP932"));
+    g.write("e.txt", convert(text, "EUC-JP"));
+    for (const char* f : {"u.txt", "bom.txt", "s.txt", "e.txt"})
+        expectSameInWindows(f);
+}
+
+TEST_F(Windows, ShiftJisAfterALongAsciiStartIsStillFound) {
+    // The start reads as UTF-8; the window where Shift-JIS begins hands the
+    // rest to the encoding judgement, with the same lines as a whole read.
+    std::string ascii;
+    for (int i = 0; i < 300; ++i)
+        ascii += "plain ascii line " + std::to_string(i) + "\n";
+    g.write("late.txt", ascii + convert(mixedText(), "CP932"));
+    expectSameInWindows("late.txt");
+    WindowSize w("64");
+    RunResult r = g.run("cgrep.exe", {"-c", "-e", "ファイル", "late.txt"});
+    EXPECT_EQ(r.out, "58\n");
+}
+
+TEST_F(Windows, BinaryFilesAndLinesLongerThanTheWindow) {
+    g.write("bin.dat", std::string("abc\0def alpha\n", 14) + std::string(5000, 'y') + "\n");
+    g.write("long.txt",
+            std::string(100000, 'z') + "needle" + std::string(100000, 'z') + "\nnext\n");
+    WindowSize w("16");
+    EXPECT_EQ(g.run("cgrep.exe", {"-e", "alpha", "bin.dat"}).out, "binary file matches: bin.dat\n");
+    RunResult r = g.run("cgrep.exe", {"-n", "-A", "-e", "needle", "long.txt"});
+    EXPECT_EQ(r.out.size(), 200006u + 3 + 7);
+    EXPECT_EQ(r.out.substr(r.out.size() - 7), "2-next\n");
+}
+
+} // namespace
