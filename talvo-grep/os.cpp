@@ -146,9 +146,11 @@ bool FileReader::open(const std::string& path, std::string& error) {
     }
     regular_ = S_ISREG(st.st_mode);
     size_ = static_cast<size_t>(st.st_size);
-    if (regular_)
-        posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
+}
+
+void FileReader::adviseSequential() const {
+    posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 bool FileReader::read(char* dst, size_t want, size_t& got, std::string& error) {
@@ -161,11 +163,11 @@ bool FileReader::read(char* dst, size_t want, size_t& got, std::string& error) {
             error = errnoText();
             return false;
         }
-        if (n == 0) {
+        got += static_cast<size_t>(n);
+        if (n == 0 || (regular_ && size_ > 0 && got < want)) {
             eof_ = true;
             break;
         }
-        got += static_cast<size_t>(n);
     }
     return true;
 }

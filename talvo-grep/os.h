@@ -44,11 +44,14 @@ public:
     bool open(const std::string& path, std::string& error);
     bool regular() const { return regular_; }
     size_t size() const { return size_; }
-    // Reads up to want bytes into dst, fewer only at the end of the file, and
+    // Reads up to want bytes into dst, fewer only at the end of the file (a
+    // short read of a regular file with a size is its end; /proc files have none), and
     // sets got; returns false and sets error on a read error. eof() is true
     // once the end was reached.
     bool read(char* dst, size_t want, size_t& got, std::string& error);
     bool eof() const { return eof_; }
+    // Tells the kernel the file will be read from start to end.
+    void adviseSequential() const;
     // Up to n bytes from the start of the file.
     bool readStart(std::string& out, size_t n, std::string& error);
 

@@ -197,7 +197,7 @@ void Searcher::search(const FileEntry& entry, ScanContext& ctx, FileResult& r,
     }
     std::string name = entry.path.empty() ? "(standard input)" : entry.name;
     std::string error;
-    if (!entry.path.empty() && !m_.crossesLines() && searchWindowed(entry, name, ctx, r, totalLeft))
+    if (!entry.path.empty() && searchRegularFile(entry, name, ctx, r, totalLeft))
         return;
     os::FileData file;
     bool ok = entry.path.empty() ? file.loadStdin(error) : file.load(entry.path, error);
@@ -207,7 +207,11 @@ void Searcher::search(const FileEntry& entry, ScanContext& ctx, FileResult& r,
             r.err += name + ": " + error + "\n";
         return;
     }
-    std::string_view data = file.bytes();
+    searchWhole(file.bytes(), entry, name, ctx, r, totalLeft);
+}
+
+void Searcher::searchWhole(std::string_view data, const FileEntry& entry, const std::string& name,
+                           ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft) const {
     if (o_.archives && !entry.path.empty() &&
         ext::looksLikeArchive(entry.path, data.substr(0, 1024)) &&
         searchArchive(data, name, ctx, r, totalLeft))
@@ -215,15 +219,15 @@ void Searcher::search(const FileEntry& entry, ScanContext& ctx, FileResult& r,
     searchBytes(data, name, ctx, r, totalLeft, false);
 }
 
-bool Searcher::searchWindowed(const FileEntry& entry, const std::string& name, ScanContext& ctx,
-                              FileResult& r, std::atomic<long>& totalLeft) const {
+bool Searcher::searchRegularFile(const FileEntry& entry, const std::string& name, ScanContext& ctx,
+                                 FileResult& r, std::atomic<long>& totalLeft) const {
     size_t window = windowSetting();
     bool forced = window > 0;
     if (!forced)
         window = kWindowed;
     os::FileReader file;
     std::string error;
-    if (!file.open(entry.path, error) || !file.regular() || (!forced && file.size() < kWindowed))
+    if (!file.open(entry.path, error) || !file.regular())
         return false; // the whole-file path reports the error or reads it
     // The buffer is kept per thread: a fresh one would cost its page faults
     // for every file.
@@ -243,6 +247,20 @@ bool Searcher::searchWindowed(const FileEntry& entry, const std::string& name, S
             r.err += name + ": " + error + "\n";
         return true;
     };
+    bool small = !forced && file.size() < kWindowed;
+    if (small || (m_.crossesLines() && file.size() < kWindowed)) {
+        // Read whole: one read of its size and one more byte finds the end.
+        if (!fill(file.size() + 1))
+            return fail();
+        while (!file.eof())
+            if (!fill(std::max(len, window)))
+                return fail();
+        searchWhole({buf.data(), len}, entry, name, ctx, r, totalLeft);
+        return true;
+    }
+    if (m_.crossesLines())
+        return false; // a large file across lines: mapped as a whole
+    file.adviseSequential();
     if (!fill(std::max(window, kFirstWindow)))
         return fail();
     std::string_view head(buf.data(), len);

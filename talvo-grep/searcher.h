@@ -42,10 +42,14 @@ private:
     bool searchArchive(std::string_view data, const std::string& name, ScanContext& ctx,
                        FileResult& r, std::atomic<long>& totalLeft) const;
     void searchName(const FileEntry& entry, ScanContext& ctx, FileResult& r) const;
-    // A regular file read window by window; false when it is read as a whole
-    // instead (too small, no regular file, UTF-16, an archive).
-    bool searchWindowed(const FileEntry& entry, const std::string& name, ScanContext& ctx,
-                        FileResult& r, std::atomic<long>& totalLeft) const;
+    // A regular file: a small one read whole, a large one window by window;
+    // false when it is left to the mapping of the whole file (no regular
+    // file, or a large one in UTF-16, an archive, or searched across lines).
+    bool searchRegularFile(const FileEntry& entry, const std::string& name, ScanContext& ctx,
+                           FileResult& r, std::atomic<long>& totalLeft) const;
+    // The bytes of a whole file: an archive, or text.
+    void searchWhole(std::string_view data, const FileEntry& entry, const std::string& name,
+                     ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft) const;
     class TextScan;
 
     const Options& o_;
