@@ -453,7 +453,7 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(quietPlatformNotes);
     QApplication app(argc, argv);
 
-    int runs = 50, longRuns = 20, files = 300;
+    int runs = 50, longRuns = 30, files = 300;
     int longMs = 1000;
     QString corpus, corpusPattern = "needle";
     bool raw = false;
