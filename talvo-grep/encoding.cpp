@@ -302,6 +302,21 @@ bool readsAsText(const Tally& t) {
 
 } // namespace
 
+size_t completeUtf8Prefix(std::string_view data) {
+    auto u = reinterpret_cast<const unsigned char*>(data.data());
+    size_t n = data.size();
+    // Back over up to three continuation bytes to a lead byte; cut there when
+    // the sequence it starts is longer than what is left.
+    for (size_t back = 1; back <= 4 && back <= n; ++back) {
+        unsigned char c = u[n - back];
+        if ((c & 0xC0) == 0x80)
+            continue;
+        size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return need > back ? n - back : n;
+    }
+    return n;
+}
+
 bool isValidUtf8(std::string_view data) {
     return validUtf8Fast(data);
 }

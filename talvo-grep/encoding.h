@@ -29,6 +29,9 @@ Detection detectEncoding(std::string_view data);
 // of data decides between Shift-JIS, EUC-JP and bytes.
 TextKind detectDoubleByteEncoding(std::string_view data);
 
+// The length of data without a UTF-8 sequence cut off at its end.
+size_t completeUtf8Prefix(std::string_view data);
+
 // True when every byte sequence is valid UTF-8.
 bool isValidUtf8(std::string_view data);
 

@@ -282,7 +282,14 @@ bool Searcher::searchRegularFile(const FileEntry& entry, const std::string& name
             len -= 3;
             kind = TextKind::Utf8;
         } else {
-            Detection det = detectEncoding(head);
+            // Judged on whole lines: the window may end inside a character.
+            std::string_view judged = head;
+            if (!file.eof()) {
+                size_t nl = head.rfind('\n');
+                judged = head.substr(0, nl == std::string_view::npos ? completeUtf8Prefix(head)
+                                                                     : nl + 1);
+            }
+            Detection det = detectEncoding(judged);
             kind = det.kind;
             checkUtf8 = kind == TextKind::Utf8 && !file.eof();
         }

@@ -114,4 +114,16 @@ TEST_F(Windows, BinaryFilesAndLinesLongerThanTheWindow) {
     EXPECT_EQ(r.out.substr(r.out.size() - 7), "2-next\n");
 }
 
+TEST_F(Windows, AFirstWindowEndingInsideACharacterStaysUtf8) {
+    // 1 MiB is not a multiple of the line length: the first window ends
+    // inside "é", whose bytes alone would also read as Shift-JIS kana.
+    std::string text;
+    for (int i = 0; i < 200000; ++i)
+        text += "café\n";
+    text += "last café\n";
+    g.write("latin.txt", text);
+    EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "caf.$", "latin.txt"}).out, "200001\n");
+    EXPECT_EQ(g.run("cgrep.exe", {"-n", "-e", "last", "latin.txt"}).out, "200001:last café\n");
+}
+
 } // namespace
