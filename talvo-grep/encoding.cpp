@@ -559,26 +559,63 @@ void Encoding::forEachChar(const std::function<void(std::string_view, char32_t)>
 }
 
 void Encoding::appendDecoded(std::string& out, std::string_view text) const {
+    // Written in place: a character of one to three bytes here is at most
+    // three bytes of UTF-8.
+    size_t at = out.size();
+    out.resize(at + text.size() * 3);
+    auto o = reinterpret_cast<unsigned char*>(out.data()) + at;
+    auto start = o;
     auto p = reinterpret_cast<const unsigned char*>(text.data());
     auto end = p + text.size();
     while (p < end) {
         if (*p < 0x80) {
-            out.push_back(static_cast<char>(*p++));
+            *o++ = *p++;
             continue;
         }
         size_t n = charLength(p, end);
-        appendUtf8(out, decode(p, n));
+        char32_t c = decode(p, n);
         p += n;
+        if (c < 0x80) {
+            *o++ = static_cast<unsigned char>(c);
+        } else if (c < 0x800) {
+            *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+            *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        } else {
+            // Beyond the BMP only through a two-byte or three-byte character.
+            *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+            *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        }
     }
+    out.resize(at + static_cast<size_t>(o - start));
 }
 
 bool Encoding::isBoundary(std::string_view line, size_t offset) const {
     auto p = reinterpret_cast<const unsigned char*>(line.data());
     auto end = p + line.size();
-    size_t i = 0;
-    while (i < offset) {
-        i += charLength(p + i, end);
+    if (kind_ == TextKind::ShiftJis) {
+        // Every lead byte is also a trail byte: the lead bytes just before
+        // offset pair off from the byte before them, which ends a character.
+        size_t r = offset;
+        while (r > 0 && sjisLead(p[r - 1]))
+            --r;
+        if ((offset - r) % 2 == 0)
+            return true;
+        // The last one leads a character only with a trail byte after it.
+        return offset >= line.size() || !sjisTrail(p[offset]);
     }
+    // A byte below 0x80 is never part of a longer EUC-JP character: walk from
+    // the last one.
+    size_t i = offset;
+    while (i > 0 && p[i - 1] >= 0x80)
+        --i;
+    while (i < offset)
+        i += charLength(p + i, end);
     return i == offset;
 }
 

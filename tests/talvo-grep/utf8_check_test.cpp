@@ -82,3 +82,39 @@ TEST(Utf8Check, AgreesWithTheDefinitionAtEveryOffset) {
 }
 
 } // namespace
+
+namespace {
+
+// The character boundaries of Shift-JIS and EUC-JP text, found without
+// walking from the line start, agree with that walk on bytes of every class:
+// ASCII, lead bytes that are also trail bytes, trail-only bytes, half-width
+// kana and invalid bytes, in runs long and short.
+TEST(DoubleByteBoundary, AgreesWithTheWalkFromTheLineStart) {
+    using talvo::grep::Encoding;
+    using talvo::grep::TextKind;
+    const unsigned char alphabet[] = {0x41, 0x40, 0x7E, 0x7F, 0x80, 0x81, 0x8E, 0x8F, 0x9F,
+                                      0xA0, 0xA1, 0xB0, 0xDF, 0xE0, 0xEF, 0xFC, 0xFD, 0xFE};
+    std::mt19937 random(7);
+    for (TextKind kind : {TextKind::ShiftJis, TextKind::EucJp}) {
+        const Encoding& enc = Encoding::get(kind);
+        for (int round = 0; round < 3000; ++round) {
+            std::string line(1 + random() % 24, '\0');
+            for (char& c : line)
+                c = static_cast<char>(alphabet[random() % sizeof alphabet]);
+            auto p = reinterpret_cast<const unsigned char*>(line.data());
+            std::vector<bool> starts(line.size() + 1, false);
+            for (size_t i = 0; i <= line.size();) {
+                starts[i] = true;
+                if (i == line.size())
+                    break;
+                i += enc.charLength(p + i, p + line.size());
+            }
+            for (size_t off = 0; off <= line.size(); ++off)
+                ASSERT_EQ(enc.isBoundary(line, off), starts[off])
+                    << (kind == TextKind::ShiftJis ? "Shift-JIS" : "EUC-JP") << " offset " << off
+                    << " of a " << line.size() << "-byte line, round " << round;
+        }
+    }
+}
+
+} // namespace
