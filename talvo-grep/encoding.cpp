@@ -597,7 +597,6 @@ void Encoding::appendDecoded(std::string& out, std::string_view text) const {
 
 bool Encoding::isBoundary(std::string_view line, size_t offset) const {
     auto p = reinterpret_cast<const unsigned char*>(line.data());
-    auto end = p + line.size();
     if (kind_ == TextKind::ShiftJis) {
         // Every lead byte is also a trail byte: the lead bytes just before
         // offset pair off from the byte before them, which ends a character.
@@ -609,14 +608,25 @@ bool Encoding::isBoundary(std::string_view line, size_t offset) const {
         // The last one leads a character only with a trail byte after it.
         return offset >= line.size() || !sjisTrail(p[offset]);
     }
-    // A byte below 0x80 is never part of a longer EUC-JP character: walk from
-    // the last one.
-    size_t i = offset;
-    while (i > 0 && p[i - 1] >= 0x80)
-        --i;
-    while (i < offset)
-        i += charLength(p + i, end);
-    return i == offset;
+    // EUC-JP: two bytes of A1...FE pair off in a run of such bytes, after a
+    // byte that always ends or starts a character; 8E and 8F before the run
+    // take one and two of its bytes.
+    size_t n = line.size();
+    auto kana = [&](size_t i) { return i < n && p[i] >= 0xA1 && p[i] <= 0xDF; };
+    auto pairAt = [&](size_t i) { return i + 1 < n && eucByte(p[i]) && eucByte(p[i + 1]); };
+    size_t r = offset;
+    while (r > 0 && eucByte(p[r - 1]))
+        --r;
+    size_t e = r;
+    if (r > 0 && p[r - 1] == 0x8E && kana(r))
+        e = r + 1;
+    else if (r > 0 && p[r - 1] == 0x8F && pairAt(r))
+        e = r + 2;
+    if (e > offset)
+        return false; // inside the character that 8E or 8F starts
+    if ((offset - e) % 2 == 1)
+        return offset >= n || !eucByte(p[offset]);
+    return true;
 }
 
 } // namespace talvo::grep
