@@ -78,6 +78,7 @@ struct Tally {
     size_t errors = 0;
     size_t multibyte = 0;
     size_t halfKana = 0;
+    size_t kana = 0; // full-width hiragana and katakana, the commonest characters
 };
 
 Tally tallyUtf8(std::string_view data, size_t stopAfterErrors) {
@@ -259,6 +260,7 @@ Tally tallySjis(std::string_view data) {
             ++p;
         } else if (sjisLead(c) && end - p >= 2 && sjisTrail(p[1])) {
             ++t.multibyte;
+            t.kana += (c == 0x82 && p[1] >= 0x9F && p[1] <= 0xF1) || (c == 0x83 && p[1] <= 0x96);
             p += 2;
         } else {
             ++t.errors;
@@ -284,6 +286,7 @@ Tally tallyEuc(std::string_view data) {
             p += 3;
         } else if (eucByte(c) && end - p >= 2 && eucByte(p[1])) {
             ++t.multibyte;
+            t.kana += c == 0xA4 || c == 0xA5;
             p += 2;
         } else {
             ++t.errors;
@@ -348,9 +351,14 @@ TextKind detectDoubleByteEncoding(std::string_view data) {
     bool eucOk = readsAsText(euc);
     if (sjisOk && eucOk) {
         // EUC-JP text often reads as Shift-JIS too, then mostly as half-width
-        // katakana; fewer errors, then fewer such katakana, decide.
+        // katakana; fewer errors, more kana, then fewer such katakana decide.
         if (sjis.errors != euc.errors) {
             return sjis.errors < euc.errors ? TextKind::ShiftJis : TextKind::EucJp;
+        }
+        // EUC-JP half-width katakana read as Shift-JIS kanji, but its kana
+        // rows never read as Shift-JIS kana.
+        if (sjis.kana != euc.kana) {
+            return sjis.kana > euc.kana ? TextKind::ShiftJis : TextKind::EucJp;
         }
         return sjis.halfKana > sjis.multibyte ? TextKind::EucJp : TextKind::ShiftJis;
     }

@@ -121,6 +121,50 @@ std::string pcreError(int code) {
     return reinterpret_cast<const char*>(buf);
 }
 
+// A pattern with a few hundred spellings (a fuzzy search) as the list of
+// their bytes in a double-byte encoding, for Hyperscan: a class that mixes
+// one-byte and two-byte characters keeps its approximation of look-arounds
+// from skipping ahead. Null when the pattern is no such list.
+hs_database_t* compileSpellings(const Pattern& p, const MatchSpec& spec, const Encoding& enc,
+                                bool& loose) {
+    constexpr size_t kMaxSpellings = 1000;
+    auto words = spellings(p, spec.ignoreCase, kMaxSpellings, loose);
+    if (!words || words->size() < 2)
+        return nullptr;
+    std::vector<std::string> all;
+    for (const std::u32string& w : *words) {
+        std::vector<std::string> forms{std::string()};
+        for (char32_t c : w) {
+            std::vector<std::string> next;
+            for (const auto& b : enc.encode(c))
+                for (const auto& f : forms)
+                    next.push_back(f + b);
+            forms = std::move(next);
+            if (all.size() + forms.size() > kMaxSpellings)
+                return nullptr;
+        }
+        all.insert(all.end(), forms.begin(), forms.end());
+    }
+    if (all.empty())
+        return nullptr;
+    std::vector<const char*> exprs;
+    std::vector<size_t> lens;
+    for (const auto& w : all) {
+        exprs.push_back(w.data());
+        lens.push_back(w.size());
+    }
+    std::vector<unsigned> flags(all.size(), 0), ids(all.size(), 0);
+    hs_database_t* db = nullptr;
+    hs_compile_error_t* err = nullptr;
+    if (hs_compile_lit_multi(exprs.data(), flags.data(), ids.data(), lens.data(),
+                             static_cast<unsigned>(all.size()), HS_MODE_BLOCK, nullptr, &db,
+                             &err) != HS_SUCCESS) {
+        hs_free_compile_error(err);
+        return nullptr;
+    }
+    return db;
+}
+
 bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t,
                  std::string& error) {
     EmitOptions eo;
@@ -159,8 +203,13 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
             hs_free_compile_error(err);
             err = nullptr;
             t.hs = nullptr;
-            if (hs_compile(text.c_str(), flags | HS_FLAG_PREFILTER, HS_MODE_BLOCK, nullptr, &t.hs,
-                           &err) != HS_SUCCESS) {
+            // What Hyperscan cannot take exactly (look-arounds) it approximates;
+            // in Shift-JIS the list of spellings is faster than that (measured).
+            bool loose = false;
+            if (kind == TextKind::ShiftJis && !eo.wholeLine)
+                t.hs = compileSpellings(p, spec, Encoding::get(kind), loose);
+            if (t.hs == nullptr && hs_compile(text.c_str(), flags | HS_FLAG_PREFILTER,
+                                              HS_MODE_BLOCK, nullptr, &t.hs, &err) != HS_SUCCESS) {
                 hs_free_compile_error(err);
                 t.hs = nullptr;
             }

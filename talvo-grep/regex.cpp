@@ -1130,6 +1130,132 @@ std::string emitLegacy(const Pattern& p, const EmitOptions& o, const Encoding& e
     return wrapWholeLine(body, o);
 }
 
+namespace {
+
+using Spellings = std::vector<std::u32string>;
+
+struct SpellingExpander {
+    bool ignoreCase;
+    size_t limit;
+    bool loose = false;
+
+    std::optional<Spellings> product(const Spellings& a, const Spellings& b) const {
+        if (a.size() * b.size() > limit)
+            return std::nullopt;
+        Spellings out;
+        out.reserve(a.size() * b.size());
+        for (const auto& x : a)
+            for (const auto& y : b)
+                out.push_back(x + y);
+        return out;
+    }
+
+    std::optional<Spellings> expand(const Node& n) {
+        switch (n.kind) {
+        case Node::Kind::Empty:
+            return Spellings{U""};
+        case Node::Kind::Literal: {
+            char32_t other = ignoreCase ? otherCase(n.cp) : n.cp;
+            if (other != n.cp)
+                return Spellings{std::u32string(1, n.cp), std::u32string(1, other)};
+            return Spellings{std::u32string(1, n.cp)};
+        }
+        case Node::Kind::Class: {
+            const CharClass k = ignoreCase ? foldClass(n.cls) : n.cls;
+            if (k.negated || k.word || k.notWord || k.digit || k.notDigit || k.space || k.notSpace)
+                return std::nullopt;
+            Spellings out;
+            for (const auto& r : k.ranges) {
+                if (r.hi - r.lo >= 64 || out.size() + (r.hi - r.lo) >= 64)
+                    return std::nullopt;
+                for (char32_t c = r.lo; c <= r.hi; ++c) {
+                    std::u32string one(1, c);
+                    if (std::find(out.begin(), out.end(), one) == out.end())
+                        out.push_back(one);
+                }
+            }
+            if (out.empty())
+                return std::nullopt;
+            return out;
+        }
+        case Node::Kind::LookAhead:
+        case Node::Kind::NegLookAhead:
+        case Node::Kind::LookBehind:
+        case Node::Kind::NegLookBehind:
+            loose = true;
+            return Spellings{U""};
+        case Node::Kind::Group:
+        case Node::Kind::NonCapture:
+            return expand(*n.children[0]);
+        case Node::Kind::Concat: {
+            Spellings acc{U""};
+            for (const auto& c : n.children) {
+                auto part = expand(*c);
+                if (!part)
+                    return std::nullopt;
+                auto next = product(acc, *part);
+                if (!next)
+                    return std::nullopt;
+                acc = std::move(*next);
+            }
+            return acc;
+        }
+        case Node::Kind::Alternation: {
+            Spellings out;
+            for (const auto& c : n.children) {
+                auto part = expand(*c);
+                if (!part || out.size() + part->size() > limit)
+                    return std::nullopt;
+                out.insert(out.end(), part->begin(), part->end());
+            }
+            return out;
+        }
+        case Node::Kind::Repeat: {
+            if (n.max < 0 || n.max > 4)
+                return std::nullopt;
+            auto one = expand(*n.children[0]);
+            if (!one)
+                return std::nullopt;
+            Spellings out, power{U""};
+            for (int k = 0; k <= n.max; ++k) {
+                if (k >= n.min) {
+                    if (out.size() + power.size() > limit)
+                        return std::nullopt;
+                    out.insert(out.end(), power.begin(), power.end());
+                }
+                if (k < n.max) {
+                    auto next = product(power, *one);
+                    if (!next)
+                        return std::nullopt;
+                    power = std::move(*next);
+                }
+            }
+            return out;
+        }
+        default:
+            return std::nullopt; // anchors, boundaries, '.', back-references
+        }
+    }
+};
+
+} // namespace
+
+std::optional<std::vector<std::u32string>> spellings(const Pattern& p, bool ignoreCase,
+                                                     size_t limit, bool& loose) {
+    if (!p.root)
+        return std::nullopt;
+    SpellingExpander x{ignoreCase, limit};
+    auto out = x.expand(*p.root);
+    loose = x.loose;
+    if (!out)
+        return std::nullopt;
+    std::sort(out->begin(), out->end());
+    out->erase(std::unique(out->begin(), out->end()), out->end());
+    if (out->empty() || out->front().empty())
+        return std::nullopt;
+    return out;
+}
+
 bool matchesEveryLine(const Pattern& p) {
     return unconditionalEmpty(*p.root);
 }

@@ -96,6 +96,12 @@ bool matchesEveryLine(const Pattern& p);
 // The longest run of literal characters that every match contains (UTF-8), or
 // "" when there is none or case is ignored for a letter in it.
 std::string requiredLiteral(const Pattern& p, bool ignoreCase);
+// Every string the pattern matches, when they are few (at most limit) and it
+// has nothing but characters, small classes, alternatives and short fixed
+// repeats; nullopt otherwise, or when it can match the empty string.
+// Look-arounds are left out, and loose is set: the strings then match more.
+std::optional<std::vector<std::u32string>> spellings(const Pattern& p, bool ignoreCase,
+                                                     size_t limit, bool& loose);
 // True when the pattern is a plain run of characters.
 bool isPlainLiteral(const Pattern& p);
 

@@ -164,6 +164,14 @@ TEST_F(JapaneseSearch, FuzzySearchFindsNotationVariants) {
     expectEverywhere(text, "cgrep.exe", {"-c", "-Z"}, "かいおりん", "1\n");
 }
 
+TEST_F(JapaneseSearch, FuzzySearchNeverTakesHalfOfAVoicedHalfWidthPair) {
+    // "ﾊﾞ" is "バ": its "ﾊ" alone is no "は", also at the pattern's end, where
+    // the Shift-JIS search runs over the list of the pattern's spellings.
+    const std::string text = joinLines({"ﾌｧｲﾙﾊﾞ", "ﾌｧｲﾙﾊ", "ファイルは", "ﾌﾞｧｲﾙは"});
+    expectEverywhere(text, "cgrep.exe", {"-n", "-Z"}, "ふぁいるは", "2:ﾌｧｲﾙﾊ\n3:ファイルは\n");
+    expectEverywhere(text, "cgrep.exe", {"-n", "-Z"}, "ふぁいるば", "1:ﾌｧｲﾙﾊﾞ\n");
+}
+
 TEST_F(JapaneseSearch, MarksAroundMatchesAtDoubleByteCharacters) {
     const std::string text = joinLines({"ソースとアイテムのソース", "ASCII only"});
     expectEverywhere(text, "cgrep.exe", {"-M"}, "ソース", "【ソース】とアイテムの【ソース】\n");
