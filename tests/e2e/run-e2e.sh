@@ -246,7 +246,10 @@ esac
 
 if ((wired)); then
     step "Japanese search with Enter"
-    if search '天気' 'data/*.txt'; then
+    # xdotool types a character outside the keyboard map by remapping a spare
+    # key first; on a loaded machine a key can arrive before its remapping
+    # and the pattern comes out wrong. One retyping tells that from a fault.
+    if search '天気' 'data/*.txt' || { echo "retyping the Japanese pattern once" && search '天気' 'data/*.txt'; }; then
         check_result "東京都の天気" "大阪府の天気" -- "needle" "first line"
     else
         fail "the Japanese search did not call the editor (title '$(title)')"
