@@ -136,6 +136,19 @@ TEST(SearchOutcome, AFailedStartLeavesNoResultToOpen) {
     EXPECT_FALSE(f.session->isRunning());
 }
 
+TEST(SearchOutcome, ABatchFileThatCannotBeWrittenEvenBySuperuserStopsTheRun) {
+    // A directory in its place: no user, the superuser included, writes it.
+    SearchFixture f;
+    f.dir->write("a.txt", "abc\n");
+    std::filesystem::create_directory(f.dir->file("WWW.BAT"));
+    f.dir->write("WWW.BAT/keep", "x");
+    f.grep("abc", "a.txt");
+    ASSERT_EQ(f.ui.of(Kind::Stop).size(), 1u);
+    EXPECT_EQ(f.ui.of(Kind::Stop)[0].text, kMessageCannotRun);
+    EXPECT_FALSE(f.session->runStatus());
+    EXPECT_FALSE(f.dir->exists("RESULT00.TXT"));
+}
+
 TEST(SearchOutcome, AnUnwritableBatchFileNeverRunsTheOldOne) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "the superuser writes read-only files";
