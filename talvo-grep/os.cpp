@@ -24,6 +24,21 @@ constexpr size_t kMapThreshold = 1 << 20;
 std::string errnoText() {
     return std::strerror(errno);
 }
+
+// Opens path for reading and tells what it is; -1 and error on failure.
+int openForReading(const std::string& path, struct stat& st, std::string& error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errnoText();
+        return -1;
+    }
+    if (fstat(fd, &st) != 0) {
+        error = errnoText();
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 } // namespace
 
 FileData::~FileData() {
@@ -42,17 +57,10 @@ void FileData::release() {
 
 bool FileData::load(const std::string& path, std::string& error) {
     release();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errnoText();
-        return false;
-    }
     struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        error = errnoText();
-        ::close(fd);
+    int fd = openForReading(path, st, error);
+    if (fd < 0)
         return false;
-    }
     if (S_ISDIR(st.st_mode)) {
         error = "is a directory";
         ::close(fd);
@@ -134,16 +142,10 @@ FileReader::~FileReader() {
 }
 
 bool FileReader::open(const std::string& path, std::string& error) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-        error = errnoText();
-        return false;
-    }
     struct stat st {};
-    if (fstat(fd_, &st) != 0) {
-        error = errnoText();
+    fd_ = openForReading(path, st, error);
+    if (fd_ < 0)
         return false;
-    }
     regular_ = S_ISREG(st.st_mode);
     size_ = static_cast<size_t>(st.st_size);
     return true;
