@@ -1,6 +1,7 @@
 // Archive reading and safe extraction (see archive.h).
 #include "talvo-grep/ext/archive.h"
 
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -161,11 +162,21 @@ struct Reader {
                 continue;
             }
             std::string buf;
+            // A member of known size is read into that much, and one byte more
+            // that must not come; otherwise the reads grow with what came. A
+            // small member then costs no large buffer.
+            bool sized = archive_entry_size_is_set(e);
+            uint64_t expected = sized ? static_cast<uint64_t>(archive_entry_size(e)) : 0;
+            if (sized)
+                buf.reserve(static_cast<size_t>(expected) + 1);
             bool ok = true, fatal = false;
             for (;;) {
                 size_t old = buf.size();
-                buf.resize(old + kChunk);
-                la_ssize_t n = archive_read_data(a.get(), buf.data() + old, kChunk);
+                size_t want = std::clamp<size_t>(old, 16 * 1024, kChunk);
+                if (sized && old <= expected)
+                    want = static_cast<size_t>(std::min<uint64_t>(kChunk, expected + 1 - old));
+                buf.resize(old + want);
+                la_ssize_t n = archive_read_data(a.get(), buf.data() + old, want);
                 if (n <= 0) {
                     buf.resize(old);
                     if (n < 0) {
