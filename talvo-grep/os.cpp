@@ -210,19 +210,11 @@ EntryType entryType(const std::string& path, bool followLinks) {
 
 bool listDirectory(const std::string& path, std::vector<std::string>& names, std::string& error) {
     names.clear();
-    DIR* d = ::opendir(path.empty() ? "." : path.c_str());
-    if (d == nullptr) {
-        error = errnoText();
+    std::vector<DirEntry> entries;
+    if (!listDirectory(path, entries, error))
         return false;
-    }
-    while (struct dirent* e = ::readdir(d)) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) {
-            continue;
-        }
-        names.emplace_back(e->d_name);
-    }
-    ::closedir(d);
-    std::sort(names.begin(), names.end());
+    for (auto& e : entries)
+        names.push_back(std::move(e.name));
     return true;
 }
 
