@@ -568,7 +568,17 @@ ParseResult parseCommandLine(Dialect d, const std::vector<std::string>& args) {
         return true;
     };
 
-    for (size_t i = 0; i < args.size(); ++i) {
+    size_t firstArg = 0;
+    // The JGREP layout is PATTERN FILES FLAGS: the first argument is the
+    // pattern whatever it looks like ("-v" too), as every command line the
+    // window builds puts it there. A lone --help or --version still asks.
+    bool lone = args.size() == 1 && (args[0] == "--help" || args[0] == "--version");
+    if (jgrepLayout && !args.empty() && !lone) {
+        o.match.patterns.push_back(args[0]);
+        explicitPattern = true;
+        firstArg = 1;
+    }
+    for (size_t i = firstArg; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (!flagsEnded && a == "--help") {
             o.help = true;
@@ -650,8 +660,8 @@ std::string helpText(Dialect d) {
     h += "使い方 / usage:\n";
     if (j) {
         h += "  " + n +
-             " PATTERN [FILES...] [FLAGS...]   (フラグはファイルの後でも可 / flags may follow the "
-             "files)\n";
+             " PATTERN [FILES...] [FLAGS...]   (最初の引数がパターン、\"-\" で始まっても / the "
+             "first argument is the pattern, even when it begins with \"-\")\n";
     } else {
         h += "  " + n + " [FLAGS...] [-e] PATTERN [FILES...]\n";
     }

@@ -24,13 +24,13 @@ protected:
     // the same output from all of them.
     void expectEverywhere(const std::string& text, const std::string& program,
                           const std::vector<std::string>& flags, const std::string& pattern,
-                          const std::string& expected, int status = 0) {
+                          const std::string& expected, int status = 0,
+                          bool flagsAfterFiles = false) {
         for (const Encoded& e : inEveryEncoding(text)) {
             std::string file = std::string(e.name) + ".txt";
             g_.write(file, e.bytes);
-            std::vector<std::string> args = flags;
-            args.push_back(pattern);
-            args.push_back(file);
+            std::vector<std::string> args{pattern, file};
+            args.insert(flagsAfterFiles ? args.end() : args.begin(), flags.begin(), flags.end());
             RunResult r = g_.run(program, args);
             EXPECT_EQ(r.status, status) << e.name << " " << pattern << "\n" << r.err;
             EXPECT_EQ(r.out, expected) << e.name << " " << program << " " << pattern;
@@ -63,7 +63,7 @@ TEST_F(JapaneseSearch, EachEquivalenceAlone) {
     expectEverywhere(kKatakana, "wgrep.com", {"-n", "-j4"}, "ユーザー",
                      "4:ユーザー設定\n5:ユーザ‐名\n");
     expectEverywhere(kKatakana, "wgrep.com", {"-n", "-j8"}, "バイオリン", "6:ヴァイオリン教室\n");
-    expectEverywhere(kKatakana, "jgrep.exe", {"-n", "-j"}, "バイオリン", "7:ﾊﾞｲｵﾘﾝの弦\n");
+    expectEverywhere(kKatakana, "jgrep.exe", {"-n", "-j"}, "バイオリン", "7:ﾊﾞｲｵﾘﾝの弦\n", 0, true);
     // Without the flag each finds only its own spelling.
     expectEverywhere(kKatakana, "wgrep.com", {"-n"}, "ﾌｧｲﾙ", "3:ﾌｧｲﾙ一覧\n");
 }

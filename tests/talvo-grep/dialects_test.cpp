@@ -53,11 +53,20 @@ TEST(Dialects, JgrepLayoutTakesFlagsAfterTheFiles) {
     RunResult r = g.run("jgrep.exe", {"alpha", "t.txt", "-i", "-n"});
     EXPECT_EQ(r.out, "1:alpha one\n3:gamma ALPHA\n") << r.err;
     // After "--" a dash starts a file name, not a flag.
-    r = g.run("jgrep.exe", {"-n", "--", "alpha", "-v"});
+    r = g.run("jgrep.exe", {"alpha", "-n", "--", "-v"});
     EXPECT_EQ(r.out, "1:alpha as a file\n") << r.err;
-    // Flags before the pattern are read as well.
-    r = g.run("jgrep.exe", {"-c", "alpha", "t.txt"});
-    EXPECT_EQ(r.out, "1\n");
+    // The first argument is the pattern even when it looks like a flag; the
+    // flags after it still count and nothing is read from standard input.
+    g.write("opts.txt", "use -v to invert\nplain\n");
+    r = g.run("jgrep.exe", {"-v", "*.txt", "-n"}, "-v from standard input\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "opts.txt:1:use -v to invert\n");
+    r = g.run("jgrep.exe", {"-c", "opts.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    // -e after the pattern adds one.
+    r = g.run("jgrep.exe", {"delta", "t.txt", "-e", "two"});
+    EXPECT_EQ(r.out, "Beta two\ndelta\n");
 }
 
 TEST(Dialects, FlagsEndAtThePatternOutsideJgrep) {
