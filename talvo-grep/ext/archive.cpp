@@ -63,17 +63,48 @@ struct ArchiveFree {
 };
 using ArchivePtr = std::unique_ptr<archive, ArchiveFree>;
 
-// rc receives the result of opening; the error is read from the handle.
-ArchivePtr openReader(std::string_view data, int& rc) {
+// Only the formats that are searched as archives: anything else that
+// libarchive could take for one (mtree and cpio read plain text lines as
+// entries) stays text.
+ArchivePtr newReader(std::string_view data, bool singleStream, int& rc) {
     ArchivePtr a(archive_read_new());
-    archive_read_support_filter_all(a.get());
-    archive_read_support_format_all(a.get());
+    archive_read_support_filter_gzip(a.get());
+    archive_read_support_filter_bzip2(a.get());
+    archive_read_support_filter_xz(a.get());
+    if (!singleStream) {
+        archive_read_support_format_zip(a.get());
+        archive_read_support_format_7zip(a.get());
+        archive_read_support_format_lha(a.get());
+        archive_read_support_format_tar(a.get());
+    }
     archive_read_support_format_raw(a.get());
     // lzh headers carry no encoding mark, and the reader needs names it can
     // turn into wide characters: they are code page 932.
-    archive_read_set_format_option(a.get(), "lha", "hdrcharset", "CP932");
+    if (!singleStream)
+        archive_read_set_format_option(a.get(), "lha", "hdrcharset", "CP932");
     rc = archive_read_open_memory(a.get(), data.data(), data.size());
     return a;
+}
+
+bool compressedStream(std::string_view h) {
+    using namespace std::string_view_literals;
+    return h.substr(0, 2) == "\x1F\x8B"sv || h.substr(0, 3) == "BZh"sv ||
+           h.substr(0, 6) == "\xFD"
+                             "7zXZ\0"sv;
+}
+
+// rc receives the result of opening; the error is read from the handle.
+// A compressed stream is a tar only when a tar header starts it: the tar
+// reader takes a text that begins with zero bytes for an empty archive.
+ArchivePtr openReader(std::string_view data, int& rc) {
+    if (compressedStream(data)) {
+        ArchivePtr probe = newReader(data, false, rc);
+        archive_entry* e = nullptr;
+        if (rc == ARCHIVE_OK && archive_read_next_header(probe.get(), &e) == ARCHIVE_EOF &&
+            (archive_format(probe.get()) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_TAR)
+            return newReader(data, true, rc);
+    }
+    return newReader(data, false, rc);
 }
 
 std::string errorOf(archive* a) {

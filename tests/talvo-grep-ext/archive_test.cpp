@@ -76,6 +76,29 @@ std::string makeArchive(const std::string& format, const std::string& filter,
     return out;
 }
 
+// One compressed stream (gzip, bzip2, xz) holding data, as gzip and the like write.
+std::string makeCompressed(const std::string& filter, const std::string& data) {
+    std::string out;
+    archive* w = archive_write_new();
+    archive_write_set_format_raw(w);
+    if (filter == "gzip")
+        archive_write_add_filter_gzip(w);
+    else if (filter == "bzip2")
+        archive_write_add_filter_bzip2(w);
+    else
+        archive_write_add_filter_xz(w);
+    EXPECT_EQ(archive_write_open(w, &out, nullptr, appendOut, nullptr), ARCHIVE_OK);
+    archive_entry* en = archive_entry_new();
+    archive_entry_set_filetype(en, AE_IFREG);
+    archive_entry_set_size(en, static_cast<la_int64_t>(data.size()));
+    archive_write_header(w, en);
+    archive_write_data(w, data.data(), data.size());
+    archive_entry_free(en);
+    archive_write_close(w);
+    archive_write_free(w);
+    return out;
+}
+
 void le(std::string& s, uint32_t v, int n) {
     for (int i = 0; i < n; ++i)
         s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -176,6 +199,31 @@ TEST(ArchiveRead, EveryFormatGivesItsMembersInOrder) {
         EXPECT_EQ(c.members["dir/a.txt"], entries[0].data);
         EXPECT_EQ(c.members["b.txt"], entries[1].data);
     }
+}
+
+TEST(ArchiveRead, CompressedSingleFileIsItsText) {
+    // One word a line reads as an mtree list, text after zero bytes as an
+    // empty tar, "070707" lines as cpio: each is still just compressed text.
+    const std::string texts[] = {"apple\nbanana\ntest\n",
+                                 std::string(1024, '\0') + "test after zeros\n",
+                                 "070707000000000000000000000000000000000000000000000\ntest\n"};
+    for (const char* filter : {"gzip", "bzip2", "xz"}) {
+        for (const std::string& text : texts) {
+            std::string data = makeCompressed(filter, text);
+            ASSERT_TRUE(looksLikeArchive("words.gz", data));
+            Collected c = readAll(data);
+            EXPECT_FALSE(c.result.failed) << filter << joined(c.messages);
+            ASSERT_EQ(c.members.size(), 1u) << filter << ": " << text.substr(0, 20);
+            EXPECT_EQ(c.members[""], text) << filter;
+        }
+    }
+    using talvo::test::ProgramDir;
+    using talvo::test::runProgram;
+    ProgramDir d(ProgramDir::Contents::BundledPrograms);
+    d.write("words.gz", makeCompressed("gzip", texts[0]));
+    RunResult r = runProgram(d.path(), {d.file("wgrep.com"), "-c", "-e", "test", "words.gz"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "words.gz:1\n");
 }
 
 TEST(ArchiveRead, LzhWithCodePage932NameComesOutInUtf8) {
