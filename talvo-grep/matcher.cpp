@@ -1,6 +1,8 @@
 // Hyperscan and PCRE2 behind the matcher of matcher.h.
 #include "talvo-grep/matcher.h"
 
+#include "talvo-grep/pattern_cost.h"
+
 #include <algorithm>
 #include <cstring>
 #include <hs/hs.h>
@@ -183,7 +185,7 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
     t.re = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), opts, &code,
                          &offset, nullptr);
     if (t.re == nullptr) {
-        error = pcreError(code);
+        error = code == PCRE2_ERROR_PATTERN_TOO_LARGE ? tooComplexMessage() : pcreError(code);
         return false;
     }
     // Without JIT the interpreter still works. Matches across lines are
@@ -191,8 +193,9 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
     pcre2_jit_compile(t.re, spec.crossLines ? PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD
                                             : PCRE2_JIT_COMPLETE);
 
-    // Hyperscan cannot read invalid UTF-8 safely, so raw bytes go to PCRE2 alone.
-    if (kind != TextKind::Bytes && !t.everyLine) {
+    // Hyperscan cannot read invalid UTF-8 safely, so raw bytes go to PCRE2 alone,
+    // as do patterns that would take it too long to compile.
+    if (kind != TextKind::Bytes && !t.everyLine && expansionCost(p) <= kHyperscanCostLimit) {
         unsigned flags = HS_FLAG_MULTILINE | HS_FLAG_ALLOWEMPTY;
         if (kind == TextKind::Utf8)
             flags |= HS_FLAG_UTF8 | HS_FLAG_UCP;
@@ -328,6 +331,13 @@ std::unique_ptr<Matcher> Matcher::create(const MatchSpec& spec, std::string& err
             return nullptr;
         }
         parsed.push_back(std::move(p));
+    }
+    uint64_t cost = 0;
+    for (const auto& p : parsed)
+        cost += expansionCost(p);
+    if (cost > kPatternCostLimit) {
+        error = tooComplexMessage();
+        return nullptr;
     }
     if (spec.allWords || parsed.size() == 1) {
         m->terms_ = std::move(parsed);

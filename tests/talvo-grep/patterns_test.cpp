@@ -102,6 +102,35 @@ TEST_F(Patterns, ExplosivePatternsFinish) {
         << r.status << r.err;
 }
 
+TEST_F(Patterns, PatternsThatExpandTooFarAreRefusedOrStillFound) {
+    // Counted repetitions of repetitions, and of characters that fuzzy search
+    // turns into classes, multiply what the engines must build.
+    std::string xs(1000, 'x');
+    xs[10] = 'X';
+    g.write("u.txt", "short xxx\n" + xs + "\n");
+    g.write("s.txt", convert("ファイル\n", "CP932") + std::string(999, 'x') + "\n");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-Z", "-e", "((x{30}){30}){30}", "u.txt"},
+          std::vector<std::string>{"-e", "(.{1000}){5}", "u.txt"},
+          std::vector<std::string>{"-Z", "-e", "(a(bc){100}){100}", "u.txt"}}) {
+        RunResult r = c(args);
+        EXPECT_EQ(r.status, 2) << args[args.size() - 2];
+        EXPECT_NE(r.err.find("too complex"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    // Large but bounded: still searched, in every encoding.
+    EXPECT_EQ(c({"-Z", "-c", "-e", "x{1000}", "u.txt", "s.txt"}).out, "u.txt:1\ns.txt:0\n");
+    EXPECT_EQ(c({"-c", "-e", "x{999}", "u.txt", "s.txt"}).out, "u.txt:0\ns.txt:1\n");
+    RunResult j = g.run("jgrep.exe", {"x{1000}", "u.txt", "s.txt", "-j", "-c", "-i"});
+    EXPECT_EQ(j.out, "u.txt:1\ns.txt:0\n") << j.err;
+    // What a legacy encoding cannot compile is named as such, with its file.
+    RunResult r = c({"-c", "-e", "(.{100}){10}", "s.txt"});
+    if (r.status == 2)
+        EXPECT_NE(r.err.find("s.txt: the pattern is too complex"), std::string::npos) << r.err;
+    else
+        EXPECT_EQ(r.out, "0\n");
+}
+
 TEST_F(Patterns, LongLinesAndFileEdges) {
     std::string big(10 * 1024 * 1024, 'x');
     big[5 * 1024 * 1024] = 'Y';
