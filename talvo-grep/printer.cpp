@@ -229,4 +229,10 @@ void Printer::binaryMatch() {
     out_ += "binary file matches: " + name_ + "\n";
 }
 
+void Printer::incomplete(long n, const std::string& reason) {
+    printed_ = true;
+    out_ += "talvo-grep: " + name_ + ": incomplete, the search of this file stopped after " +
+            std::to_string(n) + (n == 1 ? " line: " : " lines: ") + reason + "\n";
+}
+
 } // namespace talvo::grep

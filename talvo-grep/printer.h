@@ -30,6 +30,8 @@ public:
     void count(long n);
     void fileName();
     void binaryMatch();
+    // The search of the file stopped after n selected lines, for reason.
+    void incomplete(long n, const std::string& reason);
     bool printedAnything() const { return printed_; }
 
     // Window by window: before the buffer changes, prints the after-context

@@ -93,7 +93,7 @@ public:
         }
         if (o_.silent)
             return;
-        if (o_.count) {
+        if (o_.count && !failed_) {
             p_.count(n_);
         } else if (o_.filesWithMatches) {
             if (n_ > 0)
@@ -101,9 +101,13 @@ public:
         } else if (binary_) {
             if (n_ > 0)
                 p_.binaryMatch();
-        } else {
+        } else if (!o_.count) {
             p_.finish();
         }
+        // The result itself says that it lacks part of this file: a count
+        // or a list of lines cut short must not pass for the whole answer.
+        if (failed_ && !(o_.filesWithMatches && n_ > 0))
+            p_.incomplete(n_, error_);
     }
 
 private:

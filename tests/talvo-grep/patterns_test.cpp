@@ -131,6 +131,29 @@ TEST_F(Patterns, PatternsThatExpandTooFarAreRefusedOrStillFound) {
         EXPECT_EQ(r.out, "0\n");
 }
 
+TEST_F(Patterns, EngineLimitMarksTheResultIncomplete) {
+    // Lines that match around one on which the confirming engine gives up:
+    // what was found is kept, and the result says that the rest is missing.
+    std::string lines;
+    for (int i = 0; i < 5; ++i)
+        lines += "x b\n";
+    g.write("m.txt", lines + std::string(100000, 'a') + " b\n" + lines);
+    const std::string note = "talvo-grep: m.txt: incomplete, the search of this file stopped "
+                             "after 5 lines: ";
+    RunResult r = c({"-c", "-w", "-e", "(a*)*b", "m.txt"});
+    ASSERT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.err.find("m.txt: the pattern is too complex for this line"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out.rfind(note, 0), 0u) << r.out; // no count of 5 as if it were all
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);
+    r = c({"-n", "-w", "-e", "(a*)*b", "m.txt", "m.txt"});
+    EXPECT_EQ(r.out.rfind("m.txt:1:x b\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("m.txt:5:x b\n" + note), std::string::npos) << r.out;
+    // A file known to match is listed whole; nothing is said of one never cut short.
+    r = c({"-l", "-w", "-e", "(a*)*b", "m.txt"});
+    EXPECT_EQ(r.out, "m.txt\n");
+}
+
 TEST_F(Patterns, LongLinesAndFileEdges) {
     std::string big(10 * 1024 * 1024, 'x');
     big[5 * 1024 * 1024] = 'Y';
