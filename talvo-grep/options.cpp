@@ -640,6 +640,19 @@ ParseResult parseCommandLine(Dialect d, const std::vector<std::string>& args) {
         next = 1;
     }
     o.fileSpecs.assign(positional.begin() + static_cast<long>(next), positional.end());
+    // A line feed in a pattern separates patterns, as in GNU grep: a line
+    // matches when any of them matches (an empty one matches every line).
+    // Searched lines never hold a line feed, whatever their encoding.
+    std::vector<std::string> split;
+    for (const std::string& p : o.match.patterns) {
+        size_t start = 0;
+        for (size_t nl = p.find('\n'); nl != std::string::npos; nl = p.find('\n', start)) {
+            split.push_back(p.substr(start, nl - start));
+            start = nl + 1;
+        }
+        split.push_back(p.substr(start));
+    }
+    o.match.patterns = std::move(split);
     if (o.equivalences.any() || o.blanks.any()) {
         ext::Equivalences eq = o.equivalences;
         ext::Blanks blanks = o.blanks;

@@ -64,6 +64,21 @@ TEST_F(Encodings, SameJapaneseLinesInEveryEncoding) {
     }
 }
 
+TEST_F(Encodings, LineFeedInPatternSeparatesPatterns) {
+    // As in GNU grep: any of the lines of the pattern; an empty one matches
+    // every line. The same in every encoding, fuzzy and literal searches too.
+    for (const auto& e : allEncodings(kJapanese)) {
+        EXPECT_EQ(c({"-n", "-e", "説明\nアイテム", e.file}),
+                  "1:ソフトウェアの説明\n2:アイテム一覧\n")
+            << e.file;
+        EXPECT_EQ(c({"-n", "-Z", "-e", "ascii\nひらがな", e.file}),
+                  "3:ひらがなだけ\n5:ASCII only line\n")
+            << e.file;
+        EXPECT_EQ(c({"-c", "-e", "nothing\n", e.file}), "6\n") << e.file;
+        EXPECT_EQ(g.run("jgrep.exe", {"[x]\n一覧", e.file, "-q", "-c"}).out, "2\n") << e.file;
+    }
+}
+
 TEST_F(Encodings, NoMatchInsideDoubleByteCharacters) {
     // Second bytes: "ソ" 83 5C ('\\'), "ア" 83 41 ('A'), "ー" 81 5B ('[').
     const std::string text = joinLines({"ソース", "アート", "ーー", "plain A [ \\ here"});
