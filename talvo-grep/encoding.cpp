@@ -345,6 +345,13 @@ TextKind detectDoubleByteEncoding(std::string_view data) {
     // Which double-byte encoding it is shows long before the end: the first
     // mebibyte decides, so that a large file is not read twice more.
     std::string_view sample = data.substr(0, 1 << 20);
+    // UTF-8 but for a few bytes (a Latin-1 line pasted in) is UTF-8: its
+    // Japanese may read as Shift-JIS as well, but Shift-JIS and EUC-JP text
+    // seldom holds valid UTF-8 sequences and never eight to one bad byte.
+    // Read as bytes, it is searched as UTF-8 with the stray bytes as U+FFFD.
+    Tally utf8 = tallyUtf8(sample, SIZE_MAX);
+    if (utf8.multibyte > 0 && utf8.errors * 8 <= utf8.multibyte)
+        return TextKind::Bytes;
     Tally sjis = tallySjis(sample);
     Tally euc = tallyEuc(sample);
     bool sjisOk = readsAsText(sjis);

@@ -26,7 +26,8 @@ struct Detection {
 // Shift-JIS and EUC-JP reads as valid text, else bytes.
 Detection detectEncoding(std::string_view data);
 // The part of that judgement for text that is not UTF-8: the first mebibyte
-// of data decides between Shift-JIS, EUC-JP and bytes.
+// of data decides between Shift-JIS, EUC-JP and bytes. UTF-8 with a few bad
+// bytes gives bytes, which are searched as UTF-8 that tolerates them.
 TextKind detectDoubleByteEncoding(std::string_view data);
 
 // The length of data without a UTF-8 sequence cut off at its end.

@@ -107,6 +107,24 @@ TEST_F(Encodings, InvalidBytesShowAsReplacementAndHideNothing) {
     EXPECT_EQ(c({"-n", "-e", "lait", "latin.txt"}), "1:caf\xEF\xBF\xBD au lait\n");
 }
 
+TEST_F(Encodings, Utf8WithAStrayByteStaysUtf8) {
+    // Japanese UTF-8 often reads as Shift-JIS as well; one Latin-1 line must
+    // not turn the whole file into Shift-JIS and hide its Japanese.
+    std::string text = kJapanese + "caf\xE9 au lait\n";
+    for (int i = 0; i < 40; ++i)
+        text += "ファイルの説明と表示\n";
+    g.write("stray.txt", text);
+    RunResult r = g.run("cgrep.exe", {"-c", "-e", "説明", "stray.txt"});
+    EXPECT_EQ(r.out, "41\n") << r.err;
+    EXPECT_EQ(c({"-n", "-e", "au lait", "stray.txt"}), "7:caf\xEF\xBF\xBD au lait\n");
+    EXPECT_EQ(c({"-n", "-i", "-e", "ascii", "stray.txt"}), "5:ASCII only line\n");
+    // Read window by window the same.
+    setenv("TALVO_GREP_WINDOW", "64", 1);
+    RunResult w = g.run("cgrep.exe", {"-c", "-e", "説明", "stray.txt"});
+    unsetenv("TALVO_GREP_WINDOW");
+    EXPECT_EQ(w.out, "41\n") << w.err;
+}
+
 TEST_F(Encodings, CrLfLinesEndBeforeTheCarriageReturn) {
     g.write("crlf.txt", "one\r\ntwo\r\nthree");
     EXPECT_EQ(c({"-n", "-e", "o$", "crlf.txt"}), "2:two\r\n");
