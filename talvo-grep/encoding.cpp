@@ -401,6 +401,48 @@ void appendUtf8Lossy(std::string& out, std::string_view text) {
     }
 }
 
+std::string fileNameToUtf8(std::string_view name) {
+    if (validUtf8Fast(name))
+        return std::string(name);
+    // A name may read as both: the judgement of file contents decides the
+    // order, and user-defined characters mark a wrong reading.
+    bool eucFirst = detectDoubleByteEncoding(name) == TextKind::EucJp;
+    for (TextKind kind : {eucFirst ? TextKind::EucJp : TextKind::ShiftJis,
+                          eucFirst ? TextKind::ShiftJis : TextKind::EucJp}) {
+        const Encoding& enc = Encoding::get(kind);
+        auto p = reinterpret_cast<const unsigned char*>(name.data());
+        auto end = p + name.size();
+        std::string out;
+        while (p < end) {
+            size_t n = enc.charLength(p, end);
+            char32_t c = enc.decode(p, n);
+            if (c == kReplacement || (c >= 0xE000 && c <= 0xF8FF))
+                break;
+            appendUtf8(out, c);
+            p += n;
+        }
+        if (p == end)
+            return out;
+    }
+    std::string out;
+    auto p = reinterpret_cast<const unsigned char*>(name.data());
+    auto end = p + name.size();
+    while (p < end) {
+        size_t n = utf8SequenceLength(p, end);
+        if (n > 0) {
+            out.append(reinterpret_cast<const char*>(p), n);
+            p += n;
+            continue;
+        }
+        const char* hex = "0123456789ABCDEF";
+        out += "\\x";
+        out += hex[*p >> 4];
+        out += hex[*p & 15];
+        ++p;
+    }
+    return out;
+}
+
 std::string utf16ToUtf8(std::string_view data, bool bigEndian) {
     std::string out;
     out.reserve(data.size() + data.size() / 2);

@@ -36,6 +36,12 @@ size_t completeUtf8Prefix(std::string_view data);
 // True when every byte sequence is valid UTF-8.
 bool isValidUtf8(std::string_view data);
 
+// A file name as written into results, in UTF-8: valid UTF-8 as it is, a
+// name that reads wholly as Shift-JIS (code page 932), else wholly as
+// EUC-JP, converted from it; any other byte that is not UTF-8 written as
+// \xNN, so that every name stays distinct and the result stays UTF-8.
+std::string fileNameToUtf8(std::string_view name);
+
 // Transcodes UTF-16 to UTF-8 (invalid units become U+FFFD).
 std::string utf16ToUtf8(std::string_view data, bool bigEndian);
 

@@ -29,7 +29,8 @@ Printer::Printer(const Options& o, bool showNames, std::string name, std::string
 }
 
 std::string Printer::displayName(const Options& o, const std::string& name) {
-    std::string n = o.fullPath ? os::absolutePath(name) : name;
+    // Converted before lower case: a Shift-JIS second byte may be a letter.
+    std::string n = fileNameToUtf8(o.fullPath ? os::absolutePath(name) : name);
     if (o.lowerCaseNames) {
         for (char& c : n)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

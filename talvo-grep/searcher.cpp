@@ -175,7 +175,8 @@ Searcher::Searcher(const Options& o, const Matcher& m, bool showNames)
 
 void Searcher::searchName(const FileEntry& entry, ScanContext& ctx, FileResult& r) const {
     size_t slash = entry.name.find_last_of('/');
-    std::string base = slash == std::string::npos ? entry.name : entry.name.substr(slash + 1);
+    std::string base =
+        fileNameToUtf8(slash == std::string::npos ? entry.name : entry.name.substr(slash + 1));
     std::string error;
     TextKind kind = isValidUtf8(base) ? TextKind::Utf8 : TextKind::Bytes;
     bool hit = m_.lineMatches(kind, ctx, base, error);
@@ -199,7 +200,8 @@ void Searcher::search(const FileEntry& entry, ScanContext& ctx, FileResult& r,
         searchName(entry, ctx, r);
         return;
     }
-    std::string name = entry.path.empty() ? "(standard input)" : entry.name;
+    // In UTF-8 from here on, in results and messages alike.
+    std::string name = entry.path.empty() ? "(standard input)" : fileNameToUtf8(entry.name);
     std::string error;
     if (!entry.path.empty() && searchRegularFile(entry, name, ctx, r, totalLeft))
         return;

@@ -64,6 +64,27 @@ TEST_F(Files, PathWithBlanksAndJapaneseLetters) {
     EXPECT_EQ(d({"-e", "hit", "My 資料/報告 1.txt"}).out, "hit in japanese path\n");
 }
 
+TEST_F(Files, NamesInOtherEncodingsAreWrittenInUtf8) {
+    // Names made on Windows or an old system: code page 932 and EUC-JP bytes
+    // become UTF-8, and a byte that is neither is written as \xNN; the result
+    // is UTF-8 throughout, so the next narrowing step reads it as UTF-8.
+    fs::create_directories(g.dir().file("n"));
+    g.write("n/" + convert("ファイル", "CP932") + ".txt", "説明 one\n");
+    g.write("n/" + convert("資料", "EUC-JP") + ".txt", "説明 two\n");
+    g.write("n/caf\xE9.txt", "説明 three\n");
+    RunResult r = d({"-n", "-e", "説明", "n/*.txt"});
+    EXPECT_EQ(r.out,
+              "n/caf\\xE9.txt:1:説明 three\nn/ファイル.txt:1:説明 one\nn/資料.txt:1:説明 two\n")
+        << r.err;
+    g.write("RESULT00.TXT", r.out);
+    EXPECT_EQ(d({"-c", "-e", "説明", "RESULT00.TXT"}).out, "3\n");
+    EXPECT_EQ(d({"-c", "-e", "ファイル", "RESULT00.TXT"}).out, "1\n");
+    // The file-name search looks at the name as written.
+    EXPECT_EQ(d({"-z", "-e", "ファイル", "n/*.txt"}).out, "n/ファイル.txt\n");
+    EXPECT_EQ(g.run("wgrep.com", {"-h2", "-d1", "-e", "two", "n/*.txt"}).out,
+              "==> n/資料.txt <==\n説明 two\n");
+}
+
 TEST_F(Files, UnreadableAndMissingFilesAreReportedAndTheSearchGoesOn) {
     std::string bad = "docs/b.txt";
     g.write(bad, "hit but unreadable\n");
