@@ -1,6 +1,7 @@
 // Program starts. The hidden child becomes the leader of its own process group
 // before it runs its program, so everything it starts (the grep programs of a
-// batch file) can be ended together with one signal to the group. The exit is
+// batch file) can be ended together with one signal to the group, and it is
+// told to end when the front end dies. The exit is
 // reported through QProcess's own child watching: no polling.
 #include "platform/process.h"
 
@@ -8,6 +9,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -102,7 +104,16 @@ bool HiddenProcess::start(const QString& program, const QStringList& arguments,
     p.setStandardInputFile(QProcess::nullDevice());
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
-    p.setChildProcessModifier([] { ::setpgid(0, 0); });
+    // The child ends when the front end does, also when that is killed
+    // outright: SIGTERM lets the interpreter end the group it leads. A parent
+    // that died before the request was made is seen as a changed parent.
+    pid_t parent = ::getpid();
+    p.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(128 + SIGTERM);
+    });
     p.start();
     // Returns once the program runs (or could not be started); by then the
     // child has made its own group.

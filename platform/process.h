@@ -27,7 +27,8 @@ public:
     ~HiddenProcess() override; // ends the process group if still running
 
     // Starts program in its own process group, with no standard input and its
-    // output discarded. False when it could not be started.
+    // output discarded; it is sent SIGTERM when the process that started it
+    // dies. False when it could not be started.
     bool start(const QString& program, const QStringList& arguments,
                const QString& workingDirectory);
     bool isRunning() const;

@@ -126,11 +126,19 @@ int runType(const Invocation& inv, BuiltinContext& context) {
     }
     int status = 0;
     for (const auto& arg : inv.args) {
+        if (sys::terminationRequested())
+            return 1;
         std::string error;
         auto path = existingPath(arg);
         sys::Fd in = path ? sys::openForReading(*path, error) : sys::Fd();
         if (!path)
             error = kFileNotFound;
+        // "TYPE f >> f" would read its own output until the disk is full.
+        if (in.valid() && sys::sameRegularFile(in.get(), context.io.out)) {
+            report(context, "The file cannot be typed onto itself. (" + arg + ")");
+            status = 1;
+            continue;
+        }
         if (!in.valid() || !sys::copyStream(in.get(), context.io.out)) {
             if (!error.empty())
                 report(context, error + " (" + arg + ")");

@@ -150,6 +150,10 @@ bool makePipe(Fd& readEnd, Fd& writeEnd, std::string& error) {
 
 bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
+        if (terminationRequested()) {
+            errno = EINTR;
+            return false;
+        }
         ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR && !terminationRequested())
@@ -164,6 +168,11 @@ bool writeAll(int fd, std::string_view data) {
 bool copyStream(int from, int to) {
     char buffer[65536];
     for (;;) {
+        // A busy copy never blocks, so no EINTR would tell it to stop.
+        if (terminationRequested()) {
+            errno = EINTR;
+            return false;
+        }
         ssize_t n = ::read(from, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR && !terminationRequested())
@@ -216,6 +225,12 @@ bool sameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
+}
+
+bool sameRegularFile(int a, int b) {
+    struct stat sa, sb;
+    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && S_ISREG(sa.st_mode) &&
+           S_ISREG(sb.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 std::vector<std::string> listDirectory(const std::string& dir) {

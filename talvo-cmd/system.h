@@ -43,9 +43,11 @@ Fd openForReading(const std::string& path, std::string& error);
 // Creates the file, or truncates it (append false) or opens it at its end.
 Fd openForWriting(const std::string& path, bool append, std::string& error);
 bool makePipe(Fd& readEnd, Fd& writeEnd, std::string& error);
-// Writes all of data; false when the reader has gone or the write failed.
+// Writes all of data; false when the reader has gone, the write failed or
+// termination was requested.
 bool writeAll(int fd, std::string_view data);
-// Copies everything readable from one descriptor to another.
+// Copies everything readable from one descriptor to another; stops with false
+// (errno EINTR) once termination is requested, so a long copy ends promptly.
 bool copyStream(int from, int to);
 std::optional<std::string> readWholeFile(const std::string& path, std::string& error);
 
@@ -53,6 +55,9 @@ enum class FileKind { Missing, Regular, Directory, Other };
 FileKind fileKind(const std::string& path);
 bool isExecutable(const std::string& path);
 bool sameFile(const std::string& a, const std::string& b);
+// True when both descriptors are one regular file (same device and inode):
+// copying one into the other would read what it has just written, for ever.
+bool sameRegularFile(int a, int b);
 // Entry names of dir, sorted; empty when it cannot be read.
 std::vector<std::string> listDirectory(const std::string& dir);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/talvo-cmd/batch_run.h"
 
@@ -120,6 +121,27 @@ TEST(Type, PrintsBytesAndReportsMissingFiles) {
     EXPECT_EQ(r.out, "after\n");
     EXPECT_NE(r.err.find("missing.txt"), std::string::npos);
     EXPECT_EQ(runBatch(dir, "type missing.txt\r\n").status, 1);
+}
+
+TEST(Type, RefusesToAddAFileToItself) {
+    ProgramDir dir;
+    dir.write("f.txt", "line\r\n");
+    ASSERT_EQ(::link(dir.file("f.txt").c_str(), dir.file("hard.txt").c_str()), 0);
+    // The same file by another spelling, by a second name, and from a pipe's
+    // stage; other files of the same command are still typed.
+    auto r = runBatch(dir, "type f.txt >> f.txt\r\n"
+                           "TYPE F.TXT >> hard.txt\r\n"
+                           "echo x | type f.txt >> f.txt\r\n"
+                           "type f.txt f.txt > copy.txt\r\n"
+                           "type f.txt copy.txt >> copy.txt\r\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(dir.read("f.txt").size(), 6u); // not a byte added
+    EXPECT_EQ(dir.read("copy.txt").size(), 18u);
+    std::size_t refusals = 0;
+    for (auto at = r.err.find("onto itself"); at != std::string::npos;
+         at = r.err.find("onto itself", at + 1))
+        ++refusals;
+    EXPECT_EQ(refusals, 4u) << r.err;
 }
 
 TEST(Cd, ChangesTheDirectoryForTheLinesAfter) {
