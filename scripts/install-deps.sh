@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(
   make cmake g++ ninja-build pkg-config ccache clang-format
+  clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   libhyperscan-dev libpcre2-dev libarchive-dev

@@ -122,7 +122,9 @@ int Executor::runPipeline(std::vector<Command>& pipeline, std::size_t lineNumber
         }
         std::string error;
         if (auto builtin = findBuiltin(command)) {
-            auto& [entry, invocation] = *builtin;
+            // Named, not bound: a lambda below captures the invocation.
+            const Builtin* entry = builtin->first;
+            Invocation& invocation = builtin->second;
             BuiltinContext context{stage.io, status_, false};
             if (alone) {
                 stage.status = entry->run(invocation, context);

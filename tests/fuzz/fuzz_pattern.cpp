@@ -1,0 +1,51 @@
+// The pattern compiler of every dialect, with the flags that rewrite patterns
+// (equivalences, fuzzy search, blanks, matches across lines): a command line
+// is parsed as the dialect parses it and its patterns are compiled for every
+// encoding the matcher serves, then run over a short text in that encoding.
+#include <cstdint>
+#include <string>
+
+#include "talvo-grep/matcher.h"
+#include "tests/fuzz/grep_input.h"
+
+namespace {
+
+using talvo::grep::TextKind;
+
+// "ファイル abc" and a second line, in each encoding.
+std::string sample(TextKind kind) {
+    switch (kind) {
+    case TextKind::ShiftJis:
+        return "\x83\x74\x83\x40\x83\x43\x83\x8B abc\r\n\x82\xA0 \xB1\xDE\n";
+    case TextKind::EucJp:
+        return "\xA5\xD5\xA5\xA1\xA5\xA4\xA5\xEB abc\r\n\xA4\xA2 \x8E\xB1\x8E\xDE\n";
+    default:
+        return "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB abc\r\n\xE3\x81\x82 x\n";
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace talvo::grep;
+    auto in = talvo::fuzz::splitGrepInput(data, size);
+    ParseResult parsed = parseCommandLine(in.dialect, in.args);
+    if (!parsed.error.empty() || parsed.options.match.patterns.empty())
+        return 0;
+    std::string error;
+    auto matcher = Matcher::create(parsed.options.match, error);
+    if (!matcher)
+        return 0;
+    ScanContext ctx;
+    for (TextKind kind : {TextKind::Utf8, TextKind::ShiftJis, TextKind::EucJp, TextKind::Bytes}) {
+        std::string text = sample(kind);
+        for (const auto& p : parsed.options.match.patterns)
+            text += p + "\n";
+        matcher->scanLines(
+            kind, ctx, text, [](size_t, size_t) { return true; }, error);
+        std::string_view first(text.data(), text.find('\n'));
+        matcher->matchesInLine(
+            kind, ctx, first, [](size_t, size_t) {}, error);
+    }
+    return 0;
+}
