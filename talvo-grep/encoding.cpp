@@ -479,6 +479,41 @@ constexpr std::pair<char32_t, char32_t> kAliases[] = {
 };
 } // namespace
 
+namespace {
+char32_t aliasOf(char32_t c) {
+    for (auto [from, to] : kAliases) {
+        if (from == c)
+            return to;
+    }
+    return 0;
+}
+
+void addAliases(Node& n) {
+    if (n.kind == Node::Kind::Literal) {
+        if (char32_t other = aliasOf(n.cp)) {
+            n.kind = Node::Kind::Class;
+            n.cls = CharClass{};
+            n.cls.ranges = {{n.cp, n.cp}, {other, other}};
+        }
+    } else if (n.kind == Node::Kind::Class) {
+        auto member = [&](char32_t c) { return n.cls.contains(c) != n.cls.negated; };
+        std::vector<CharClass::Range> more;
+        for (auto [from, to] : kAliases) {
+            if (member(from) && !member(to))
+                more.push_back({to, to});
+        }
+        n.cls.ranges.insert(n.cls.ranges.end(), more.begin(), more.end());
+    }
+    for (auto& c : n.children)
+        addAliases(*c);
+}
+} // namespace
+
+void addCharacterAliases(Pattern& p) {
+    if (p.root)
+        addAliases(*p.root);
+}
+
 Encoding::Encoding(TextKind kind) : kind_(kind) {
     single_.assign(256, kReplacement);
     dbcs_.assign(65536, 0);

@@ -15,6 +15,15 @@ namespace talvo::grep {
 
 enum class TextKind { Utf8, Utf16LE, Utf16BE, ShiftJis, EucJp, Bytes };
 
+struct Pattern;
+
+// Characters that the Japanese code pages give under two code points ("〜"
+// U+301C and "～" U+FF5E, "‖" and "∥", "−" and "－", "¢" "£" "¬" and their
+// full-width forms, "—" and "―"): each becomes a class of both, so that a
+// pattern finds the same lines in UTF-8 as in Shift-JIS and EUC-JP, whatever
+// the converter that wrote the text chose.
+void addCharacterAliases(Pattern& p);
+
 const char* textKindName(TextKind k);
 
 struct Detection {

@@ -330,6 +330,7 @@ std::unique_ptr<Matcher> Matcher::create(const MatchSpec& spec, std::string& err
                     ": " + err->message;
             return nullptr;
         }
+        addCharacterAliases(p);
         parsed.push_back(std::move(p));
     }
     uint64_t cost = 0;

@@ -122,7 +122,7 @@ void Printer::emit(size_t s, size_t e, bool match, size_t partStart, size_t part
             out_ += std::to_string(lineNo_) + sep;
     }
     if (o_.byteOffset)
-        out_ += std::to_string(s + offsetBase_ + partStart) + sep;
+        out_ += std::to_string(fileOffset(s + partStart) + offsetBase_) + sep;
     if (partEnd > partStart) {
         appendText({at(s + partStart), partEnd - partStart});
     } else {
@@ -130,6 +130,23 @@ void Printer::emit(size_t s, size_t e, bool match, size_t partStart, size_t part
     }
     out_ += "\n";
     printed_ = true;
+}
+
+size_t Printer::fileOffset(size_t s) {
+    if (kind_ != TextKind::Utf16LE && kind_ != TextKind::Utf16BE)
+        return s;
+    // Lines are printed in order: count on from the last offset asked for.
+    if (s < utf8Counted_ || utf8Counted_ < base_) {
+        utf8Counted_ = base_;
+        utf16Units_ = 0;
+    }
+    for (; utf8Counted_ < s; ++utf8Counted_) {
+        auto c = static_cast<unsigned char>(*at(utf8Counted_));
+        // A character is one unit, one beyond the BMP (four UTF-8 bytes) two.
+        utf16Units_ += (c & 0xC0) != 0x80;
+        utf16Units_ += c >= 0xF0;
+    }
+    return 2 * utf16Units_;
 }
 
 void Printer::emitMarked(size_t s, size_t e, const std::vector<std::pair<size_t, size_t>>& parts) {

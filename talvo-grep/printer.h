@@ -57,6 +57,9 @@ private:
     void emitMarked(size_t s, size_t e, const std::vector<std::pair<size_t, size_t>>& parts);
     void appendText(std::string_view t);
     size_t lineStartBefore(size_t s) const;
+    // Byte offset in the file of offset s of the text searched: for UTF-16,
+    // transcoded to UTF-8 for the search, two bytes a unit of the original.
+    size_t fileOffset(size_t s);
 
     const Options& o_;
     bool showNames_;
@@ -76,6 +79,8 @@ private:
     int afterLeft_ = 0;
     bool headerDone_ = false;
     bool printed_ = false;
+    size_t utf8Counted_ = 0; // UTF-16 text: units counted up to this offset
+    size_t utf16Units_ = 0;  // the UTF-16 units before it
 };
 
 } // namespace talvo::grep

@@ -389,7 +389,8 @@ void Searcher::searchBytes(std::string_view data, const std::string& name, ScanC
     det = detectEncoding(data);
     if (det.kind == TextKind::Utf16LE || det.kind == TextKind::Utf16BE) {
         std::string text = utf16ToUtf8(data.substr(det.bomLength), det.kind == TextKind::Utf16BE);
-        searchText(text, TextKind::Utf8, det.bomLength, name, ctx, r, totalLeft, member);
+        // Searched as UTF-8; the kind lets the printer give offsets in the file.
+        searchText(text, det.kind, det.bomLength, name, ctx, r, totalLeft, member);
         return;
     }
     searchText(data.substr(det.bomLength), det.kind, det.bomLength, name, ctx, r, totalLeft,

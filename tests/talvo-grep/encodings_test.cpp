@@ -79,6 +79,49 @@ TEST_F(Encodings, LineFeedInPatternSeparatesPatterns) {
     }
 }
 
+TEST_F(Encodings, CharacterAliasesFindTheSameLinesEverywhere) {
+    // "〜" and "～" are one character of Shift-JIS (and each other's alias in
+    // EUC-JP); so are "‖" and "∥", "−" and "－". UTF-8 text may hold either.
+    const std::string text = joinLines({"A〜B", "C～D", "‖x", "−1", "plain"});
+    std::vector<Encoded> files = {{"a8.txt", text},
+                                  {"a16.txt", "\xFF\xFE" + convert(text, "UTF-16LE")},
+                                  {"asj.txt", convert(text, "CP932")},
+                                  {"aeuc.txt", convert(text, "EUC-JP")}};
+    struct {
+        const char* pattern;
+        const char* count;
+    } cases[] = {{"〜", "2\n"},      {"～", "2\n"}, {"[A-D][〜]", "2\n"}, {"A[^～]B", "0\n"},
+                 {"C[^〜]D", "0\n"}, {"∥x", "1\n"}, {"－1", "1\n"},       {"〜|‖", "3\n"}};
+    for (const auto& f : files) {
+        g.write(f.file, f.bytes);
+        for (const auto& k : cases)
+            EXPECT_EQ(c({"-c", "-e", k.pattern, f.file}), k.count) << f.file << " " << k.pattern;
+        EXPECT_EQ(g.run("jgrep.exe", {"～", f.file, "-q", "-c"}).out, "2\n") << f.file;
+    }
+}
+
+TEST_F(Encodings, ByteOffsetsAreOffsetsInTheFile) {
+    // "ア" is three bytes in UTF-8, two in the others; "𠮷" four in UTF-8 and
+    // UTF-16 (a surrogate pair). The offset is that of the file's own bytes.
+    const std::string text = "アイ\n𠮷x\nabc\n";
+    struct {
+        const char* file;
+        std::string bytes;
+        const char* lines;
+    } cases[] = {
+        {"o8.txt", text, "0:アイ\n7:𠮷x\n13:abc\n"},
+        {"obom.txt", "\xEF\xBB\xBF" + text, "3:アイ\n10:𠮷x\n16:abc\n"},
+        {"ole.txt", "\xFF\xFE" + convert(text, "UTF-16LE"), "2:アイ\n8:𠮷x\n16:abc\n"},
+        {"obe.txt", "\xFE\xFF" + convert(text, "UTF-16BE"), "2:アイ\n8:𠮷x\n16:abc\n"},
+    };
+    for (const auto& k : cases) {
+        g.write(k.file, k.bytes);
+        EXPECT_EQ(g.run("dgrep.exe", {"-a", "-e", ".", k.file}).out, k.lines) << k.file;
+    }
+    g.write("osj.txt", convert("アイ\nabc\n", "CP932"));
+    EXPECT_EQ(g.run("dgrep.exe", {"-a", "-e", "b", "osj.txt"}).out, "5:abc\n");
+}
+
 TEST_F(Encodings, NoMatchInsideDoubleByteCharacters) {
     // Second bytes: "ソ" 83 5C ('\\'), "ア" 83 41 ('A'), "ー" 81 5B ('[').
     const std::string text = joinLines({"ソース", "アート", "ーー", "plain A [ \\ here"});
