@@ -356,7 +356,11 @@ bool writeProfileString(const std::string& path, std::string_view section, std::
     } else if (loc.header) {
         const Line& after = loc.lines[loc.lastKeyLine.value_or(*loc.header)];
         std::string insert;
-        if (after.contentEnd == after.end) // the last line of the file had no line end
+        // The last line of the file may lack its line feed (ending in CR or in
+        // nothing): complete it, or the new key would join that line.
+        if (text.bytes[after.end - 1] == '\r')
+            insert += "\n";
+        else if (text.bytes[after.end - 1] != '\n')
             insert += kLineEnd;
         insert += *k + "=" + *v + std::string(kLineEnd);
         out.insert(offset(after.end), insert);
