@@ -96,7 +96,7 @@ protected:
 };
 
 TEST_F(InstallTree, ProgramDirectoryHoldsTheProgramsTheGrepNamesAndTheHelp) {
-    for (const char* program : {"talvo", "talvo-cmd", "talvo-grep"}) {
+    for (const char* program : {"talvo", "talvo-cmd", "talvo-grep", "talvo-view"}) {
         const fs::path path = at("lib/talvo/") / program;
         ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(path))) << path;
         EXPECT_NE(fs::status(path).permissions() & fs::perms::owner_exec, fs::perms::none) << path;

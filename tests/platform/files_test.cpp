@@ -128,6 +128,17 @@ TEST(DefaultEditor, TakesTheFirstEditorOfTheListThenTheOpener) {
     }
 }
 
+TEST(DefaultEditor, OffersTheResultViewAfterTheEditorsAndBeforeTheOpener) {
+    ProgramDir path, install;
+    ScopedPath scoped(path.path());
+    makeExecutable(path, "xdg-open");
+    EXPECT_EQ(defaultEditor(install.path()), path.file("xdg-open"));
+    makeExecutable(install, "talvo-view");
+    EXPECT_EQ(defaultEditor(install.path()), install.file("talvo-view"));
+    makeExecutable(path, "geany");
+    EXPECT_EQ(defaultEditor(install.path()), path.file("geany"));
+}
+
 TEST(ProgramDirectory, HomeArgumentWinsAndIsMadeAbsolute) {
     ProgramDir dir;
     EXPECT_EQ(programDirectory({"talvo", "--home", "/opt/x"}), "/opt/x/");
