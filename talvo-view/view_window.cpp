@@ -12,7 +12,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QPainter>
 #include <QPoint>
 #include <QStatusBar>
@@ -210,15 +209,10 @@ ViewWindow::ViewWindow(std::string resultPath, std::string iniPath, QWidget* par
     filterRow->addWidget(filter_, 1);
     layout->addLayout(filterRow);
 
-    list_ = new QListView(central);
+    list_ = new LineList(central);
     list_->setObjectName(QStringLiteral("lines"));
     list_->setModel(model_);
     list_->setItemDelegate(new LineDelegate(list_));
-    // Every row is one text line high: the view never measures millions of rows.
-    list_->setUniformItemSizes(true);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->installEventFilter(this);
     layout->addWidget(list_, 1);
 
@@ -251,10 +245,7 @@ ViewWindow::ViewWindow(std::string resultPath, std::string iniPath, QWidget* par
         catchUp();
     });
     filter_->installEventFilter(this);
-    // Enter is taken in eventFilter: "activated" also comes with a single
-    // click under some styles, and with a double click besides doubleClicked.
-    connect(list_, &QListView::doubleClicked, this,
-            [this](const QModelIndex& i) { jumpTo(i.row()); });
+    connect(list_, &LineList::activated, this, [this](int row) { jumpTo(row); });
     connect(editor_, &QComboBox::activated, this, [this] { saveEditorCommand(); });
     connect(editor_->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { saveEditorCommand(); });
@@ -287,10 +278,9 @@ void ViewWindow::reload() {
 void ViewWindow::catchUp() {
     const bool hadRows = model_->rowCount() > 0;
     const bool more = model_->catchUp();
-    if (!hadRows && model_->rowCount() > 0 && !list_->currentIndex().isValid()) {
+    if (!hadRows && model_->rowCount() > 0 && list_->currentRow() < 0) {
         // The first line, not its heading, so Enter jumps at once.
-        const int first = model_->rowCount() > 1 && model_->isHeading(0) ? 1 : 0;
-        list_->setCurrentIndex(model_->index(first));
+        list_->setCurrentRow(model_->rowCount() > 1 && model_->isHeading(0) ? 1 : 0);
     }
     QString text = QStringLiteral("%1 行").arg(QLocale().toString(model_->rowCount()));
     if (more) {
@@ -354,19 +344,14 @@ bool ViewWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (list_->currentIndex().isValid())
-                jumpTo(list_->currentIndex().row());
+            if (list_->currentRow() >= 0)
+                jumpTo(list_->currentRow());
             return true;
         default:
             return false;
         }
     }
     if (watched == list_) {
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            if (list_->currentIndex().isValid())
-                jumpTo(list_->currentIndex().row());
-            return true;
-        }
         // Typing on the list filters it.
         const Qt::KeyboardModifiers mods =
             key->modifiers() & ~Qt::ShiftModifier & ~Qt::KeypadModifier;

@@ -4,6 +4,7 @@
 // line's file at that line in the user's editor.
 #pragma once
 
+#include "talvo-view/line_list.h"
 #include "talvo-view/result_line.h"
 #include "talvo-view/result_rows.h"
 
@@ -17,7 +18,6 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListView;
 
 namespace talvo::view {
 
@@ -58,7 +58,7 @@ public:
     // status bar, when that cannot be done.
     bool jumpTo(int row);
 
-    QListView* list() const { return list_; }
+    LineList* list() const { return list_; }
     QLineEdit* filterBox() const { return filter_; }
     QComboBox* editorBox() const { return editor_; }
     ResultModel* model() const { return model_; }
@@ -77,7 +77,7 @@ private:
     std::string iniPath_;
     ResultRows rows_;
     ResultModel* model_;
-    QListView* list_;
+    LineList* list_;
     QLineEdit* filter_;
     QComboBox* editor_;
     QLabel* status_;
