@@ -15,7 +15,7 @@
 namespace talvo::cmd::fake {
 namespace {
 
-constexpr std::size_t kDiskBudget = 1 << 20;
+constexpr std::size_t kDiskBudget = 256 << 10;
 constexpr int kSignal = 15;
 
 struct Node {
@@ -331,7 +331,7 @@ bool copyStream(int from, int to) {
             errno = EINTR;
             return false;
         }
-        std::string chunk = fake::readFrom(*in, 4096);
+        std::string chunk = fake::readFrom(*in, 65536);
         if (chunk.empty())
             return true;
         if (!writeAll(to, chunk))
