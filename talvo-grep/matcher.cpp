@@ -496,7 +496,8 @@ bool Matcher::matchesInLine(TextKind kind, ScanContext& ctx, std::string_view li
             }
             if (me > ms)
                 all.emplace_back(ms, me);
-            from = me > ms ? me : ms + 1;
+            // After an empty match, the next character: never the middle of one.
+            from = me > ms ? me : nextCharacter(kind, line, ms);
         }
     }
     std::sort(all.begin(), all.end());

@@ -168,6 +168,18 @@ TEST_F(Encodings, Utf8WithAStrayByteStaysUtf8) {
     EXPECT_EQ(w.out, "41\n") << w.err;
 }
 
+TEST_F(Encodings, EmptyMatchesInMarkedLinesStepWholeCharacters) {
+    // Marks and printed parts look for every match in a line; after an empty
+    // one the search goes on at the next character, not inside this one.
+    for (const char* pattern : {"\\B", "x*", "(?=ル)"}) {
+        RunResult r = g.run("cgrep.exe", {"-M", "-n", "-e", pattern, "u8.txt"});
+        EXPECT_EQ(r.status, 0) << pattern << r.err;
+        EXPECT_NE(r.out.find("6:ファイルを開く ファイル\n"), std::string::npos) << pattern;
+        r = g.run("ygrep.exe", {"-p", "-c", "-e", pattern, "u8.txt"});
+        EXPECT_EQ(r.status, 0) << pattern << r.err;
+    }
+}
+
 TEST_F(Encodings, CrLfLinesEndBeforeTheCarriageReturn) {
     g.write("crlf.txt", "one\r\ntwo\r\nthree");
     EXPECT_EQ(c({"-n", "-e", "o$", "crlf.txt"}), "2:two\r\n");
