@@ -6,6 +6,10 @@
 # then runs every case RUNS times (default 3) per program and prints the best
 # wall time, the ratio to the fastest peer and the result line count, which
 # must agree. Run by hand on an otherwise idle machine; never from ctest.
+# Beside talvo-grep's own choice between reading and mapping large files it
+# shows each way forced (TALVO_GREP_READ=read, =map), beside ripgrep's
+# default (a map) its --no-mmap reading, and after the times each program's
+# peak resident memory in MiB (the largest of its runs, /usr/bin/time).
 # Peers and corpus packages: bench/install-peers.sh.
 set -euo pipefail
 export LC_ALL=C.UTF-8
@@ -29,51 +33,69 @@ CG=$BIN/cgrep.exe
 YG=$BIN/ygrep.exe
 
 OUT=$(mktemp)
-# best DIR CMD... : best wall time in seconds of RUNS runs; sets LINES.
+MEM=$(mktemp)
+# best DIR CMD... : best wall time in microseconds of RUNS runs; sets BEST,
+# LINES and PEAK (the largest resident size in MiB).
 best() {
   local dir=$1
   shift
-  local t b=
+  local t b= peak=0
   for ((i = 0; i < RUNS; i++)); do
     local s e
     s=$(date +%s%N)
-    (cd "$dir" && "$@" >"$OUT" 2>/dev/null) || true
+    (cd "$dir" && /usr/bin/time -f %M -o "$MEM" "$@" >"$OUT" 2>/dev/null) || true
     e=$(date +%s%N)
     t=$(((e - s) / 1000))
     [[ -z $b || $t -lt $b ]] && b=$t
+    local kib
+    kib=$(tail -n 1 "$MEM")
+    [[ $kib =~ ^[0-9]+$ && $kib -gt $peak ]] && peak=$kib
   done
   LINES=$(wc -l <"$OUT")
   # With -c the one line is the count.
   if [[ $LINES -eq 1 && $(cat "$OUT") =~ ^[0-9]+$ ]]; then LINES=$(cat "$OUT"); fi
   BEST=$b
+  PEAK=$(((peak + 512) / 1024))
 }
 
-printf '%-26s %9s %9s %9s %9s %7s %7s  %s\n' case talvo grep rg ugrep ratio vsGNU lines
+printf '%-26s %7s %7s %7s %7s %7s %7s %7s %6s %6s  %-21s %s\n' case talvo t:read t:map grep \
+  rg rg:read ugrep ratio vsGNU "MiB talvo/grep/rg/ug" lines
 row() { # row NAME DIR TALVO GREP RG UGREP (commands as strings; "-" = not run)
   local name=$1 dir=$2
   shift 2
-  local times=() lines=()
-  for cmd in "$@"; do
+  # talvo-grep with each way of reading forced, ripgrep reading instead of mapping.
+  local rgRead=-
+  [[ $3 != - ]] && rgRead="rg --no-mmap ${3#rg }"
+  local cmds=("$1" "TALVO_GREP_READ=read $1" "TALVO_GREP_READ=map $1" "$2" "$3" "$rgRead" "$4")
+  local times=() lines=() peaks=()
+  for cmd in "${cmds[@]}"; do
     if [[ $cmd == - ]]; then
-      times+=(-) lines+=(-)
+      times+=(-) lines+=(-) peaks+=(-)
       continue
     fi
-    eval "best \"$dir\" $cmd"
-    times+=("$BEST") lines+=("$LINES")
+    if [[ $cmd == TALVO_GREP_READ=* ]]; then
+      local way=${cmd%% *}
+      eval "best \"$dir\" env $way ${cmd#* }"
+    else
+      eval "best \"$dir\" $cmd"
+    fi
+    times+=("$BEST") lines+=("$LINES") peaks+=("$PEAK")
   done
   local fastest=
-  for t in "${times[@]:1}"; do
+  for t in "${times[@]:3}"; do
     [[ $t == - ]] && continue
     [[ -z $fastest || $t -lt $fastest ]] && fastest=$t
   done
   local ratio vsgnu=-
   ratio=$(awk -v a="${times[0]}" -v b="$fastest" 'BEGIN { printf "%.2f", a / b }')
-  [[ ${times[1]} != - ]] && vsgnu=$(awk -v a="${times[0]}" -v b="${times[1]}" 'BEGIN { printf "%.2f", a / b }')
+  [[ ${times[3]} != - ]] && vsgnu=$(awk -v a="${times[0]}" -v b="${times[3]}" 'BEGIN { printf "%.2f", a / b }')
   local shown=()
   for t in "${times[@]}"; do
     if [[ $t == - ]]; then shown+=(-); else shown+=("$(awk -v t="$t" 'BEGIN { printf "%.3f", t / 1e6 }')"); fi
   done
-  printf '%-26s %9s %9s %9s %9s %7s %7s  %s\n' "$name" "${shown[@]}" "$ratio" "$vsgnu" "${lines[*]}"
+  local mem="${peaks[0]}/${peaks[3]}/${peaks[4]}/${peaks[6]}"
+  printf '%-26s %7s %7s %7s %7s %7s %7s %7s %6s %6s  %-21s %s\n' "$name" "${shown[@]}" "$ratio" \
+    "$vsgnu" "$mem" "${lines[*]}"
 }
 
 C=$CORPUS
@@ -113,4 +135,4 @@ for k in utf8 cp932 eucjp; do
     row "ja $k $p" "$C" "$CG -e '$p' $f" "$g" "rg --no-ignore -E $rgenc '$p' $f" "$u"
   done
 done
-rm -f "$OUT"
+rm -f "$OUT" "$MEM"

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what the grep benchmark needs beyond the build: the peer programs
-# it compares against and the Debian packages its corpus is made from.
+# it compares against, GNU time for their peak memory and the Debian packages
+# its corpus is made from.
 # Not part of the build; run by hand before bench/grep-bench.sh.
 set -euo pipefail
 packages=(
-  ripgrep ugrep grep
+  ripgrep ugrep grep time
   linux-source-6.1 manpages-ja manpages-ja-dev python3 xz-utils
 )
 missing=()

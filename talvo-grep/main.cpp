@@ -10,6 +10,7 @@
 #include "talvo-grep/walk.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -33,13 +34,19 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
     Searcher searcher(o, m, showNames);
     bool anyPrinted = false;
     bool context = o.before > 0 || o.after > 0;
+    // The output of a file, in file order: after another file's, context
+    // groups are parted by "--".
+    auto write = [&](FileResult& r) {
+        if (r.out.empty())
+            return;
+        if (context && anyPrinted && !r.streamed && !o.count && !o.filesWithMatches)
+            os::writeOut("--\n");
+        os::writeOut(r.out);
+        r.out.clear();
+        anyPrinted = true;
+    };
     auto deliver = [&](FileResult& r) {
-        if (!r.out.empty()) {
-            if (context && anyPrinted && !o.count && !o.filesWithMatches)
-                os::writeOut("--\n");
-            os::writeOut(r.out);
-            anyPrinted = true;
-        }
+        write(r);
         if (!r.err.empty())
             os::writeErr("talvo-grep: " + r.err);
         run.matched = run.matched || r.matched;
@@ -51,9 +58,12 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
         threads = 1; // "the first N in the run" needs the run's order
     if (threads <= 1) {
         ScanContext ctx;
-        searcher.setStreaming(!context);
         for (const auto& f : files) {
             FileResult r;
+            r.flush = [&](FileResult& part) {
+                write(part);
+                part.streamed = true;
+            };
             searcher.search(f, ctx, r, totalLeft);
             deliver(r);
             if ((stopEarly && run.matched) || (o.maxTotal > 0 && totalLeft.load() <= 0))
@@ -62,7 +72,8 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
         return run;
     }
     // Each finished file is printed by whichever thread finds it next in line,
-    // so nobody waits on a condition and the output keeps the file order.
+    // so nobody waits on a condition and the output keeps the file order. A
+    // file with much output waits for its turn and writes it as it goes.
     std::vector<FileResult> results(files.size());
     std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[files.size()]);
     for (size_t i = 0; i < files.size(); ++i)
@@ -70,6 +81,7 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
     std::atomic<size_t> next(0), printed(0);
     std::atomic<bool> cancel(false);
     std::mutex printMutex;
+    std::condition_variable turn;
     auto drain = [&](bool wait) {
         for (;;) {
             std::unique_lock lock(printMutex, std::defer_lock);
@@ -79,6 +91,7 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
                 return;
             }
             size_t p = printed.load();
+            size_t from = p;
             while (p < files.size() && done[p].load(std::memory_order_acquire)) {
                 deliver(results[p]);
                 results[p] = FileResult{};
@@ -87,11 +100,21 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
                     cancel.store(true);
             }
             lock.unlock();
+            if (p != from)
+                turn.notify_all();
             // A file finished while the lock was held may have found it taken.
             if (wait || p >= files.size() || !done[p].load(std::memory_order_acquire))
                 return;
         }
     };
+    for (size_t i = 0; i < files.size(); ++i) {
+        results[i].flush = [&, i](FileResult& r) {
+            std::unique_lock lock(printMutex);
+            turn.wait(lock, [&] { return printed.load() >= i; });
+            write(r);
+            r.streamed = true;
+        };
+    }
     auto work = [&] {
         ScanContext ctx;
         for (;;) {

@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <limits.h>
+#include <mutex>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -20,134 +22,222 @@ namespace talvo::grep::os {
 namespace {
 // Below this size a plain read is cheaper than a mapping.
 constexpr size_t kMapThreshold = 1 << 20;
+// Mappings start on this boundary of the file where they can: the kernel
+// maps a file's large pages whole only at matching addresses.
+constexpr uint64_t kLargePage = 2 << 20;
 
 std::string errnoText() {
     return std::strerror(errno);
 }
 
-// Opens path for reading and tells what it is; -1 and error on failure.
-int openForReading(const std::string& path, struct stat& st, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errnoText();
-        return -1;
+// The ranges this thread has mapped from files. A file that shrinks under its
+// mapping raises SIGBUS on the first page past its new end; the handler puts
+// zero-filled memory in place of the rest of that range and marks it, and the
+// reader reports the file as changed while it was read.
+struct GuardedRange {
+    uintptr_t begin;
+    uintptr_t end;
+    bool hit;
+};
+constexpr int kGuardedRanges = 4;
+thread_local GuardedRange tlGuarded[kGuardedRanges];
+thread_local bool tlShrank = false;
+uintptr_t gPageSize = 4096;
+
+void onSigbus(int, siginfo_t* info, void*) {
+    auto at = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (GuardedRange& g : tlGuarded) {
+        if (g.end == 0 || at < g.begin || at >= g.end)
+            continue;
+        uintptr_t page = at & ~(gPageSize - 1);
+        void* z = mmap(reinterpret_cast<void*>(page), g.end - page, PROT_READ,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        if (z != MAP_FAILED) {
+            g.hit = true;
+            tlShrank = true;
+            return;
+        }
     }
-    if (fstat(fd, &st) != 0) {
-        error = errnoText();
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    // Any other bus error keeps its default action: the access repeats on return.
+    signal(SIGBUS, SIG_DFL);
+    if (info->si_code <= 0)
+        raise(SIGBUS);
+}
+
+void installSigbusHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gPageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+        struct sigaction sa {};
+        sa.sa_sigaction = onSigbus;
+        sa.sa_flags = SA_SIGINFO;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGBUS, &sa, nullptr);
+    });
+}
+
+size_t roundToPages(size_t n) {
+    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return (n + page - 1) / page * page;
 }
 } // namespace
 
-FileData::~FileData() {
+FileMapping::~FileMapping() {
     release();
 }
 
-void FileData::release() {
-    if (map_ != nullptr) {
-        munmap(map_, size_);
-    }
-    map_ = nullptr;
-    data_ = nullptr;
-    size_ = 0;
-    owned_.clear();
-}
-
-bool FileData::load(const std::string& path, std::string& error) {
+bool FileMapping::map(int fd, uint64_t offset, size_t length) {
+    installSigbusHandler();
+    uint64_t start = offset & ~(kLargePage - 1);
+    size_t lead = static_cast<size_t>(offset - start);
+    void* m = mmap(nullptr, lead + length, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(start));
+    if (m == MAP_FAILED)
+        return false; // the old mapping stays
     release();
-    struct stat st {};
-    int fd = openForReading(path, st, error);
-    if (fd < 0)
-        return false;
-    if (S_ISDIR(st.st_mode)) {
-        error = "is a directory";
-        ::close(fd);
-        return false;
-    }
-    size_t size = static_cast<size_t>(st.st_size);
-    if (S_ISREG(st.st_mode) && size >= kMapThreshold) {
-        void* m = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (m != MAP_FAILED) {
-            // Advice values are not flags: each is given on its own.
-            madvise(m, size, MADV_SEQUENTIAL);
-            madvise(m, size, MADV_WILLNEED);
-            map_ = m;
-            data_ = static_cast<const char*>(m);
-            size_ = size;
-            ::close(fd);
-            return true;
-        }
-    }
-    // Read until end of file: the size may be unknown (pipes, /proc) or change.
-    owned_.resize(S_ISREG(st.st_mode) ? size + 1 : 65536);
-    size_t used = 0;
-    for (;;) {
-        if (used == owned_.size()) {
-            owned_.resize(owned_.size() * 2);
-        }
-        ssize_t n = ::read(fd, owned_.data() + used, owned_.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = errnoText();
-            ::close(fd);
-            owned_.clear();
-            return false;
-        }
-        if (n == 0) {
+    map_ = m;
+    mapSize_ = lead + length;
+    data_ = static_cast<const char*>(m) + lead;
+    size_ = length;
+    for (int i = 0; i < kGuardedRanges; ++i) {
+        if (tlGuarded[i].end == 0) {
+            auto b = reinterpret_cast<uintptr_t>(m);
+            tlGuarded[i] = {b, b + mapSize_, false};
+            slot_ = i;
             break;
         }
-        used += static_cast<size_t>(n);
     }
-    ::close(fd);
-    owned_.resize(used);
-    data_ = owned_.data();
-    size_ = used;
     return true;
 }
 
-bool FileData::loadStdin(std::string& error) {
-    release();
-    owned_.resize(65536);
-    size_t used = 0;
-    for (;;) {
-        if (used == owned_.size()) {
-            owned_.resize(owned_.size() * 2);
+void FileMapping::release() {
+    if (map_ != nullptr)
+        munmap(map_, mapSize_);
+    if (slot_ >= 0)
+        tlGuarded[slot_] = {0, 0, false};
+    map_ = nullptr;
+    mapSize_ = 0;
+    data_ = nullptr;
+    size_ = 0;
+    slot_ = -1;
+}
+
+bool FileMapping::shrankHere() {
+    return tlShrank;
+}
+
+void FileMapping::clearShrankHere() {
+    tlShrank = false;
+}
+
+bool FileMapping::truncated() const {
+    return slot_ >= 0 && tlGuarded[slot_].hit;
+}
+
+ByteBuffer::~ByteBuffer() {
+    if (data_ != nullptr)
+        munmap(data_, capacity_);
+}
+
+bool ByteBuffer::reserve(size_t n) {
+    if (n <= capacity_)
+        return true;
+    // Doubling keeps the number of moves small; memory short of the double
+    // may still hold what was asked.
+    for (size_t want : {roundToPages(std::max(n, capacity_ * 2)), roundToPages(n)}) {
+        void* m = data_ == nullptr ? mmap(nullptr, want, PROT_READ | PROT_WRITE,
+                                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                                   : mremap(data_, capacity_, want, MREMAP_MAYMOVE);
+        if (m != MAP_FAILED) {
+            data_ = static_cast<char*>(m);
+            capacity_ = want;
+            return true;
         }
-        ssize_t n = ::read(0, owned_.data() + used, owned_.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = errnoText();
+    }
+    return false;
+}
+
+void ByteBuffer::shrinkTo(size_t n) {
+    n = roundToPages(n);
+    if (n >= capacity_)
+        return;
+    if (n == 0) {
+        munmap(data_, capacity_);
+        data_ = nullptr;
+    } else if (mremap(data_, capacity_, n, 0) == MAP_FAILED) {
+        return;
+    }
+    capacity_ = n;
+}
+
+bool FileData::load(FileReader& in, std::string_view head, size_t limit, std::string& error) {
+    if (in.regular() && in.size() >= kMapThreshold &&
+        map_.map(in.fd(), 0, static_cast<size_t>(in.size()))) {
+        data_ = map_.bytes().data();
+        size_ = map_.bytes().size();
+        return true;
+    }
+    // Read to the end: the size may be unknown (pipes, /proc) or change.
+    size_t want = std::max<size_t>(head.size() + 1, 1 << 16);
+    if (in.regular())
+        want = std::max<size_t>(want, static_cast<size_t>(in.size()) + 1);
+    if (!owned_.reserve(want)) {
+        error = "not enough memory to read it whole";
+        return false;
+    }
+    std::memcpy(owned_.data(), head.data(), head.size());
+    size_t used = head.size();
+    while (!in.eof()) {
+        if (used > limit) {
+            error =
+                "too long to be searched as a whole (over " + std::to_string(limit >> 20) + " MiB)";
             return false;
         }
-        if (n == 0) {
-            break;
+        if (used == owned_.capacity() && !owned_.reserve(used + 1)) {
+            error = "not enough memory to read it whole";
+            return false;
         }
-        used += static_cast<size_t>(n);
+        size_t got = 0;
+        if (!in.read(used, owned_.data() + used, owned_.capacity() - used, got, error))
+            return false;
+        used += got;
     }
-    owned_.resize(used);
     data_ = owned_.data();
     size_ = used;
     return true;
 }
 
 FileReader::~FileReader() {
-    if (fd_ >= 0)
+    if (fd_ >= 0 && owned_)
         ::close(fd_);
 }
 
 bool FileReader::open(const std::string& path, std::string& error) {
     struct stat st {};
-    fd_ = openForReading(path, st, error);
-    if (fd_ < 0)
+    if (path.empty()) {
+        // Standard input is read from where it stands, even from a file.
+        fd_ = 0;
+        if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+            error = "is a directory";
+            return false;
+        }
+        return true;
+    }
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        error = errnoText();
         return false;
+    }
+    owned_ = true;
+    if (fstat(fd_, &st) != 0) {
+        error = errnoText();
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = "is a directory";
+        return false;
+    }
     regular_ = S_ISREG(st.st_mode);
-    size_ = static_cast<size_t>(st.st_size);
+    size_ = static_cast<uint64_t>(st.st_size);
     return true;
 }
 
@@ -155,10 +245,11 @@ void FileReader::adviseSequential() const {
     posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
-bool FileReader::read(char* dst, size_t want, size_t& got, std::string& error) {
+bool FileReader::read(uint64_t offset, char* dst, size_t want, size_t& got, std::string& error) {
     got = 0;
     while (got < want) {
-        ssize_t n = ::read(fd_, dst + got, want - got);
+        ssize_t n = regular_ ? ::pread(fd_, dst + got, want - got, static_cast<off_t>(offset + got))
+                             : ::read(fd_, dst + got, want - got);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -174,11 +265,11 @@ bool FileReader::read(char* dst, size_t want, size_t& got, std::string& error) {
     return true;
 }
 
-bool FileReader::readStart(std::string& out, size_t n, std::string& error) {
+bool FileReader::readAt(uint64_t offset, std::string& out, size_t n, std::string& error) {
     out.resize(n);
     size_t got = 0;
     while (got < n) {
-        ssize_t r = ::pread(fd_, out.data() + got, n - got, static_cast<off_t>(got));
+        ssize_t r = ::pread(fd_, out.data() + got, n - got, static_cast<off_t>(offset + got));
         if (r < 0) {
             if (errno == EINTR)
                 continue;

@@ -3,63 +3,121 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace talvo::grep::os {
 
-// A file's bytes: mapped for large files, read into memory for small ones.
+class FileReader;
+
+// A read-only mapping of part of a regular file. A page that lies beyond the
+// end of a file that shrank after it was mapped reads as zeros instead of
+// killing the program with SIGBUS; truncated() then tells the thread that
+// read it.
+class FileMapping {
+public:
+    FileMapping() = default;
+    ~FileMapping();
+    FileMapping(const FileMapping&) = delete;
+    FileMapping& operator=(const FileMapping&) = delete;
+    // Maps bytes [offset, offset + length) of fd in place of the present
+    // mapping; false when it cannot, the present mapping kept. The mapping starts on a 2 MiB
+    // boundary of the file where it can, so that the kernel may map large pages.
+    bool map(int fd, uint64_t offset, size_t length);
+    void release();
+    std::string_view bytes() const { return {data_, size_}; }
+    bool truncated() const;
+    // Whether any mapping of this thread read zeros so since the last clear:
+    // lines found before the file shrank are not to be printed from them.
+    static bool shrankHere();
+    static void clearShrankHere();
+
+private:
+    void* map_ = nullptr;
+    size_t mapSize_ = 0;
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+    int slot_ = -1; // in this thread's table of guarded ranges
+};
+
+// Bytes in an anonymous mapping of their own: growing moves no byte (mremap),
+// so a buffer holding one long line costs that line once, not the two or
+// three copies of a vector's regrowth. Growth that memory refuses is a false
+// return, not an exception.
+class ByteBuffer {
+public:
+    ByteBuffer() = default;
+    ~ByteBuffer();
+    ByteBuffer(const ByteBuffer&) = delete;
+    ByteBuffer& operator=(const ByteBuffer&) = delete;
+    char* data() { return data_; }
+    size_t capacity() const { return capacity_; }
+    bool reserve(size_t n);
+    // Gives back all but n bytes of a buffer that one long line had grown.
+    void shrinkTo(size_t n);
+
+private:
+    char* data_ = nullptr;
+    size_t capacity_ = 0;
+};
+
+// A file's bytes as a whole: mapped when it is a large regular file, read
+// into memory otherwise.
 class FileData {
 public:
     FileData() = default;
-    ~FileData();
     FileData(const FileData&) = delete;
     FileData& operator=(const FileData&) = delete;
-    // Opens and loads path; returns false and sets error on failure.
-    bool load(const std::string& path, std::string& error);
-    // Reads all of standard input.
-    bool loadStdin(std::string& error);
+    // The whole of an input already opened, of which head (its first bytes)
+    // was read: a regular file is mapped, anything else read to its end, at
+    // most limit bytes. False and error on failure.
+    bool load(FileReader& in, std::string_view head, size_t limit, std::string& error);
     std::string_view bytes() const { return {data_, size_}; }
+    bool truncated() const { return map_.truncated(); }
 
 private:
-    void release();
     const char* data_ = nullptr;
     size_t size_ = 0;
-    void* map_ = nullptr;
-    std::string owned_;
+    FileMapping map_;
+    ByteBuffer owned_;
 };
 
-// A regular file read piece by piece into the caller's buffer: a large file
-// searched through one buffer that stays in the processor's caches is read
-// several times faster than walked through a mapping of all of it.
+// One input, opened once: a named file, or standard input. A regular file is
+// read at offsets (pread), so that reading and mapping can take turns; any
+// other input from where it stands.
 class FileReader {
 public:
     FileReader() = default;
     ~FileReader();
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
-    // False and error when path cannot be opened; regular() tells whether it is
-    // a regular file, size() its size when opened.
+    // Opens path, or takes standard input when path is empty; false and error
+    // when it cannot be opened or is a directory.
     bool open(const std::string& path, std::string& error);
+    // A regular file whose bytes can be read at any offset (not standard input).
     bool regular() const { return regular_; }
-    size_t size() const { return size_; }
-    // Reads up to want bytes into dst, fewer only at the end of the file (a
-    // short read of a regular file with a size is its end; /proc files have none), and
-    // sets got; returns false and sets error on a read error. eof() is true
-    // once the end was reached.
-    bool read(char* dst, size_t want, size_t& got, std::string& error);
+    int fd() const { return fd_; }
+    // The size when it was opened, for a regular file.
+    uint64_t size() const { return size_; }
+    // Reads up to want bytes into dst, from offset for a regular file, else
+    // from where the input stands; fewer only at the end (a short read of a
+    // regular file is its end; /proc files have no size), and sets got. False
+    // and error on a read error; eof() is true once the end was reached.
+    bool read(uint64_t offset, char* dst, size_t want, size_t& got, std::string& error);
     bool eof() const { return eof_; }
+    // Up to n bytes of a regular file from offset, without moving eof().
+    bool readAt(uint64_t offset, std::string& out, size_t n, std::string& error);
     // Tells the kernel the file will be read from start to end.
     void adviseSequential() const;
-    // Up to n bytes from the start of the file.
-    bool readStart(std::string& out, size_t n, std::string& error);
 
 private:
     int fd_ = -1;
+    bool owned_ = false;
     bool regular_ = false;
     bool eof_ = false;
-    size_t size_ = 0;
+    uint64_t size_ = 0;
 };
 
 enum class EntryType { File, Directory, Other, Missing };

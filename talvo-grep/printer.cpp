@@ -81,9 +81,16 @@ void Printer::advanceTo(size_t s) {
     countedTo_ = s;
 }
 
+long Printer::lineNumberAt(size_t s) {
+    if (!countAll_ && !o_.tag && !o_.lineNumbers && !o_.pathAndLine)
+        return 0;
+    advanceTo(base_ + s);
+    return lineNo_;
+}
+
 void Printer::leaveWindow(size_t scanEnd, size_t keepFrom) {
     afterContextUpTo(base_ + scanEnd);
-    if (o_.tag || o_.lineNumbers || o_.pathAndLine)
+    if (countAll_ || o_.tag || o_.lineNumbers || o_.pathAndLine)
         advanceTo(base_ + keepFrom);
     base_ += keepFrom;
     countedTo_ = std::max(countedTo_, base_);

@@ -40,6 +40,14 @@ public:
     // whose byte 0 is the old window's keepFrom.
     void leaveWindow(size_t scanEnd, size_t keepFrom);
     void setWindow(std::string_view data);
+    // Counts lines window by window also when no number is printed, so that
+    // lineNumberAt() holds for an input that cannot be read again.
+    void countAllLines() { countAll_ = true; }
+    // The number of the line starting at s of the window: counted when
+    // numbers are printed or countAllLines() was called, else 0.
+    long lineNumberAt(size_t s);
+    // No after-context past this point (a line that is not searched).
+    void stopAfterContext() { afterLeft_ = 0; }
     // The encoding in which lines are decoded from here on.
     void setKind(TextKind kind) { kind_ = kind; }
 
@@ -81,6 +89,7 @@ private:
     bool printed_ = false;
     size_t utf8Counted_ = 0; // UTF-16 text: units counted up to this offset
     size_t utf16Units_ = 0;  // the UTF-16 units before it
+    bool countAll_ = false;
 };
 
 } // namespace talvo::grep

@@ -4,6 +4,10 @@
 #include "talvo-grep/ext/archive.h"
 #include "talvo-grep/os.h"
 #include "talvo-grep/printer.h"
+#include "talvo-grep/reader.h"
+
+#include <algorithm>
+#include <new>
 
 #include <cstdlib>
 #include <cstring>
@@ -12,13 +16,19 @@
 namespace talvo::grep {
 
 namespace {
-// Output beyond this is written at once when the file is printed in order.
+// Output beyond this is handed to the result's flush.
 constexpr size_t kFlushSize = 4 << 20;
 // Files from this size on are read window by window, through a buffer of
 // this size that stays in the processor's caches; the first window holds at
 // least the part that decides binary or text and the encoding.
 constexpr size_t kWindowed = 1 << 20;
 constexpr size_t kFirstWindow = 1 << 20;
+// A line longer than this is reported and not searched, so that no input can
+// make the program hold more than this and its windows; an input that has to
+// be searched as a whole and cannot be mapped is held up to this size.
+constexpr size_t kLineLimit = 256 << 20;
+// The text judged for its encoding where a later window stops reading as UTF-8.
+constexpr size_t kJudged = 1 << 20;
 
 // TALVO_GREP_WINDOW=N (a test setting) reads every file window by window
 // through N-byte windows, so that small test files take that path too.
@@ -30,6 +40,25 @@ size_t windowSetting() {
     }();
     return n;
 }
+
+// TALVO_GREP_LINE_LIMIT=N (a test setting) lowers the line limit.
+size_t lineLimit() {
+    static const size_t n = [] {
+        const char* v = std::getenv("TALVO_GREP_LINE_LIMIT");
+        long k = v ? std::atol(v) : 0;
+        return k > 0 ? static_cast<size_t>(k) : kLineLimit;
+    }();
+    return n;
+}
+
+std::string sizeText(size_t n) {
+    return n >= (1 << 20) ? std::to_string(n >> 20) + " MiB" : std::to_string(n) + " bytes";
+}
+
+bool startsWithUtf16Bom(std::string_view d) {
+    return d.size() >= 2 &&
+           ((d[0] == '\xFF' && d[1] == '\xFE') || (d[0] == '\xFE' && d[1] == '\xFF'));
+}
 } // namespace
 
 // One text's scan, window after window: the printer, the count and the
@@ -39,9 +68,8 @@ public:
     TextScan(const Searcher& s, const Options& po, bool showNames, const std::string& name,
              std::string_view first, TextKind kind, bool binary, size_t offsetBase,
              ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft)
-        : o_(s.o_), m_(s.m_), streaming_(s.streaming_), ctx_(ctx), r_(r), totalLeft_(totalLeft),
-          kind_(kind), binary_(binary), name_(name),
-          p_(po, showNames, name, first, kind, offsetBase, r.out) {}
+        : o_(s.o_), m_(s.m_), ctx_(ctx), r_(r), totalLeft_(totalLeft), kind_(kind), binary_(binary),
+          name_(name), p_(po, showNames, name, first, kind, offsetBase, r.out) {}
 
     void setKind(TextKind kind) {
         kind_ = kind;
@@ -86,6 +114,17 @@ public:
         return !done_;
     }
     void leaveWindow(size_t scanEnd, size_t keepFrom) { p_.leaveWindow(scanEnd, keepFrom); }
+    // The same for a window that was not scanned.
+    void passWindow(std::string_view window, size_t scanEnd, size_t keepFrom) {
+        p_.setWindow(window);
+        p_.leaveWindow(scanEnd, keepFrom);
+    }
+    void countAllLines() { p_.countAllLines(); }
+    long lineNumberAt(std::string_view window, size_t s) {
+        p_.setWindow(window);
+        return p_.lineNumberAt(s);
+    }
+    void stopAfterContext() { p_.stopAfterContext(); }
     void finish() {
         if (failed_) {
             r_.failed = true;
@@ -116,6 +155,8 @@ private:
         return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_.data()) : to;
     }
     bool select(size_t s, size_t e) {
+        if (os::FileMapping::shrankHere())
+            return stop();
         if (o_.maxTotal > 0 && totalLeft_.fetch_sub(1) <= 0)
             return stop();
         ++n_;
@@ -138,10 +179,8 @@ private:
         } else {
             p_.line(s, e);
         }
-        if (streaming_ && r_.out.size() > kFlushSize) {
-            os::writeOut(r_.out);
-            r_.out.clear();
-        }
+        if (r_.flush && r_.out.size() > kFlushSize)
+            r_.flush(r_);
         return more || stop();
     }
     bool stop() {
@@ -151,7 +190,6 @@ private:
 
     const Options& o_;
     const Matcher& m_;
-    bool streaming_;
     ScanContext& ctx_;
     FileResult& r_;
     std::atomic<long>& totalLeft_;
@@ -202,18 +240,13 @@ void Searcher::search(const FileEntry& entry, ScanContext& ctx, FileResult& r,
     }
     // In UTF-8 from here on, in results and messages alike.
     std::string name = entry.path.empty() ? "(standard input)" : fileNameToUtf8(entry.name);
-    std::string error;
-    if (!entry.path.empty() && searchRegularFile(entry, name, ctx, r, totalLeft))
-        return;
-    os::FileData file;
-    bool ok = entry.path.empty() ? file.loadStdin(error) : file.load(entry.path, error);
-    if (!ok) {
+    try {
+        searchInput(entry, name, ctx, r, totalLeft);
+    } catch (const std::bad_alloc&) {
         r.failed = true;
         if (!o_.quiet)
-            r.err += name + ": " + error + "\n";
-        return;
+            r.err += name + ": not enough memory to search it\n";
     }
-    searchWhole(file.bytes(), entry, name, ctx, r, totalLeft);
 }
 
 void Searcher::searchWhole(std::string_view data, const FileEntry& entry, const std::string& name,
@@ -225,92 +258,95 @@ void Searcher::searchWhole(std::string_view data, const FileEntry& entry, const 
     searchBytes(data, name, ctx, r, totalLeft, false);
 }
 
-bool Searcher::searchRegularFile(const FileEntry& entry, const std::string& name, ScanContext& ctx,
-                                 FileResult& r, std::atomic<long>& totalLeft) const {
+void Searcher::searchInput(const FileEntry& entry, const std::string& name, ScanContext& ctx,
+                           FileResult& r, std::atomic<long>& totalLeft) const {
     size_t window = windowSetting();
     bool forced = window > 0;
     if (!forced)
         window = kWindowed;
-    os::FileReader file;
     std::string error;
-    if (!file.open(entry.path, error) || !file.regular())
-        return false; // the whole-file path reports the error or reads it
-    // The buffer is kept per thread: a fresh one would cost its page faults
-    // for every file.
-    thread_local std::vector<char> buf;
-    size_t len = 0;
-    auto fill = [&](size_t want) -> bool {
-        if (buf.size() < len + want)
-            buf.resize(len + want);
-        size_t got = 0;
-        bool ok = file.read(buf.data() + len, want, got, error);
-        len += got;
-        return ok;
-    };
     auto fail = [&] {
         r.failed = true;
         if (!o_.quiet)
             r.err += name + ": " + error + "\n";
-        return true;
     };
-    bool small = !forced && file.size() < kWindowed;
-    if (small || (m_.crossesLines() && file.size() < kWindowed)) {
-        // Read whole: one read of its size and one more byte finds the end.
-        if (!fill(file.size() + 1))
-            return fail();
-        while (!file.eof())
-            if (!fill(std::max(len, window)))
-                return fail();
-        searchWhole({buf.data(), len}, entry, name, ctx, r, totalLeft);
-        return true;
-    }
-    if (m_.crossesLines())
-        return false; // a large file across lines: mapped as a whole
-    file.adviseSequential();
-    if (!fill(std::max(window, kFirstWindow)))
+    os::FileMapping::clearShrankHere();
+    // Opened once: a FIFO or a device gives its bytes to one reader only.
+    os::FileReader file;
+    if (!file.open(entry.path, error))
         return fail();
-    std::string_view head(buf.data(), len);
-    bool utf16Bom = head.size() >= 2 && ((head[0] == '\xFF' && head[1] == '\xFE') ||
-                                         (head[0] == '\xFE' && head[1] == '\xFF'));
-    if (utf16Bom || (o_.archives && ext::looksLikeArchive(entry.path, head.substr(0, 1024))))
-        return false; // transcoded or unpacked as a whole
+    WindowReader reader(file, forced ? window : 0);
+    // A small file is read whole: one read of its size and one more byte
+    // finds the end.
+    bool small = file.regular() && file.size() < kWindowed && file.size() > 0;
+    if (!reader.start(small ? file.size() + 1 : std::max(window, kFirstWindow), error))
+        return fail();
+    std::string_view head = reader.view();
+    if (reader.eof() && (!forced || m_.crossesLines())) {
+        searchWhole(head, entry, name, ctx, r, totalLeft);
+        return;
+    }
+    // UTF-16 is transcoded, an archive unpacked and a search across lines
+    // made over the input as a whole.
+    if (startsWithUtf16Bom(head) || m_.crossesLines() ||
+        (o_.archives && !entry.path.empty() &&
+         ext::looksLikeArchive(entry.path, head.substr(0, 1024)))) {
+        os::FileData whole;
+        if (!whole.load(file, head, lineLimit(), error))
+            return fail();
+        searchWhole(whole.bytes(), entry, name, ctx, r, totalLeft);
+        if (whole.truncated()) {
+            error = "the file shrank while it was searched";
+            fail();
+        }
+        return;
+    }
     bool binary = std::memchr(head.data(), '\0', std::min(head.size(), kBinaryProbe));
     size_t offsetBase = 0;
+    size_t skip = 0; // bytes of the view before the text (a byte-order mark)
     TextKind kind = TextKind::Bytes;
-    // UTF-8 is taken for as long as each window reads as UTF-8; a window
-    // that does not turns the rest of the file over to the double-byte
-    // judgement of its first mebibyte, the one the whole-file path makes.
+    // UTF-8 is taken for as long as each window reads as UTF-8; a window that
+    // does not turns the rest of the input over to the double-byte judgement
+    // of what follows there.
     bool checkUtf8 = false;
     if (!binary) {
         if (head.size() >= 3 && head.substr(0, 3) == "\xEF\xBB\xBF") {
-            offsetBase = 3;
-            std::memmove(buf.data(), buf.data() + 3, len - 3);
-            len -= 3;
+            offsetBase = skip = 3;
             kind = TextKind::Utf8;
         } else {
             // Judged on whole lines: the window may end inside a character.
             std::string_view judged = head;
-            if (!file.eof()) {
+            if (!reader.eof()) {
                 size_t nl = head.rfind('\n');
                 judged = head.substr(0, nl == std::string_view::npos ? completeUtf8Prefix(head)
                                                                      : nl + 1);
             }
-            Detection det = detectEncoding(judged);
-            kind = det.kind;
-            checkUtf8 = kind == TextKind::Utf8 && !file.eof();
+            kind = detectEncoding(judged).kind;
+            checkUtf8 = kind == TextKind::Utf8 && !reader.eof();
         }
     }
-    TextScan scan(*this, o_, showNames_, name, {buf.data(), len}, kind, binary, offsetBase, ctx, r,
+    TextScan scan(*this, o_, showNames_, name, head.substr(skip), kind, binary, offsetBase, ctx, r,
                   totalLeft);
-    size_t from = 0; // start of the lines not yet scanned
-    for (;;) {
-        std::string_view data(buf.data(), len);
-        size_t to = len;
-        if (!file.eof()) {
-            const void* nl = memrchr(data.data() + from, '\n', len - from);
+    // Lines of an input that cannot be read again are counted as they pass,
+    // for the message about a line too long to search.
+    if (!file.regular())
+        scan.countAllLines();
+    size_t from = 0; // start of the lines not yet scanned, in data
+    bool stopped = false;
+    while (!stopped) {
+        std::string_view data = reader.view().substr(skip);
+        size_t to = data.size();
+        if (!reader.eof()) {
+            const void* nl = memrchr(data.data() + from, '\n', data.size() - from);
+            if (!nl && data.size() - from > lineLimit()) {
+                if (!skipLongLine(file, reader, scan, skip, from, name, r, error))
+                    return fail();
+                continue;
+            }
             if (!nl) {
-                // No whole line yet: a longer line than the window.
-                if (!fill(std::max(window, len)))
+                // No whole line yet: a longer line than the window, held up
+                // to one byte over the limit.
+                if (!reader.extend(lineLimit() + 1 - (data.size() - from), error))
                     return fail();
                 continue;
             }
@@ -318,12 +354,24 @@ bool Searcher::searchRegularFile(const FileEntry& entry, const std::string& name
         }
         if (checkUtf8 && !isValidUtf8(data.substr(from, to - from))) {
             checkUtf8 = false;
-            std::string start;
-            if (!file.readStart(start, 1 << 20, error))
-                return fail();
-            scan.setKind(detectDoubleByteEncoding(start));
+            // Judged on what follows here: the text before may all be ASCII.
+            std::string_view judged = data.substr(from);
+            std::string more;
+            if (file.regular() && judged.size() < kJudged) {
+                if (!file.readAt(reader.offset() + skip + from, more, kJudged, error))
+                    return fail();
+                judged = more;
+            }
+            scan.setKind(detectDoubleByteEncoding(judged.substr(0, kJudged)));
         }
-        if (!scan.scan(data, from, to) || file.eof())
+        stopped = !scan.scan(data, from, to);
+        if (reader.truncated() || (reader.eof() && file.regular() &&
+                                   reader.offset() + reader.view().size() < file.size())) {
+            error = "the file shrank while it was searched";
+            fail();
+            break;
+        }
+        if (reader.eof())
             break;
         // The lines that before-context may print come along.
         size_t keep = to;
@@ -331,15 +379,61 @@ bool Searcher::searchRegularFile(const FileEntry& entry, const std::string& name
             const void* nl = keep > 1 ? memrchr(data.data(), '\n', keep - 1) : nullptr;
             keep = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : 0;
         }
+        if (stopped)
+            break;
         scan.leaveWindow(to, keep);
-        std::memmove(buf.data(), buf.data() + keep, len - keep);
-        len -= keep;
         from = to - keep;
-        if (!fill(window))
+        if (!reader.advance(skip + keep, error))
             return fail();
+        skip = 0;
     }
     scan.finish();
-    return true;
+}
+
+bool Searcher::skipLongLine(os::FileReader& file, WindowReader& reader, TextScan& scan,
+                            size_t& skip, size_t& from, const std::string& name, FileResult& r,
+                            std::string& error) const {
+    // The line starts at from; its number is counted now for a file (a rare
+    // pass), or was counted as the input passed.
+    long lineNo = scan.lineNumberAt(reader.view().substr(skip), from);
+    if (file.regular()) {
+        lineNo = 1;
+        uint64_t end = reader.offset() + skip + from;
+        std::string part;
+        for (uint64_t at = 0; at < end; at += part.size()) {
+            if (!file.readAt(at, part, static_cast<size_t>(std::min<uint64_t>(end - at, 1 << 20)),
+                             error))
+                return false;
+            if (part.empty())
+                break;
+            lineNo += std::count(part.begin(), part.end(), '\n');
+        }
+    }
+    r.failed = true;
+    if (!o_.quiet)
+        r.err += name + ": line " + std::to_string(lineNo) + " is longer than " +
+                 sizeText(lineLimit()) + " and was not searched\n";
+    scan.stopAfterContext();
+    // Windows pass without a look until the line feed that ends the line.
+    for (;;) {
+        std::string_view data = reader.view().substr(skip);
+        const void* nl = std::memchr(data.data() + from, '\n', data.size() - from);
+        if (nl || reader.eof()) {
+            size_t next = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1
+                             : data.size();
+            scan.passWindow(data, from, next);
+            if (!reader.advance(skip + next, error))
+                return false;
+            skip = 0;
+            from = 0;
+            return true;
+        }
+        scan.passWindow(data, from, data.size());
+        if (!reader.advance(skip + data.size(), error))
+            return false;
+        skip = 0;
+        from = 0;
+    }
 }
 
 bool Searcher::searchArchive(std::string_view data, const std::string& name, ScanContext& ctx,

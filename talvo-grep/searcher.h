@@ -8,23 +8,31 @@
 #include "talvo-grep/walk.h"
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 namespace talvo::grep {
+
+namespace os {
+class FileReader;
+}
+class WindowReader;
 
 struct FileResult {
     std::string out;
     std::string err;
     bool matched = false;
     bool failed = false;
+    // Called when out has grown large, to write it out and empty it, so that
+    // no file holds its whole output; it may wait for the files before this
+    // one to be printed. streamed tells that part of out was written so.
+    std::function<void(FileResult&)> flush;
+    bool streamed = false;
 };
 
 class Searcher {
 public:
     Searcher(const Options& o, const Matcher& m, bool showNames);
-    // Lets a search write its output as it goes; only when files are printed
-    // by the thread that searches them, one after the other.
-    void setStreaming(bool on) { streaming_ = on; }
     // stdin when entry.path is empty. totalLeft counts down the lines that the
     // whole run may still select (negative: no limit).
     void search(const FileEntry& entry, ScanContext& ctx, FileResult& r,
@@ -42,21 +50,23 @@ private:
     bool searchArchive(std::string_view data, const std::string& name, ScanContext& ctx,
                        FileResult& r, std::atomic<long>& totalLeft) const;
     void searchName(const FileEntry& entry, ScanContext& ctx, FileResult& r) const;
-    // A regular file: a small one read whole, a large one window by window;
-    // false when it is left to the mapping of the whole file (no regular
-    // file, or a large one in UTF-16, an archive, or searched across lines).
-    bool searchRegularFile(const FileEntry& entry, const std::string& name, ScanContext& ctx,
-                           FileResult& r, std::atomic<long>& totalLeft) const;
+    // One input, a file or standard input: a small one read whole, a large
+    // one window by window; UTF-16, archives and searches across lines whole.
+    void searchInput(const FileEntry& entry, const std::string& name, ScanContext& ctx,
+                     FileResult& r, std::atomic<long>& totalLeft) const;
+    class TextScan;
+    // Reports the line starting at from as too long and moves the reader past it.
+    bool skipLongLine(os::FileReader& file, WindowReader& reader, TextScan& scan, size_t& skip,
+                      size_t& from, const std::string& name, FileResult& r,
+                      std::string& error) const;
     // The bytes of a whole file: an archive, or text.
     void searchWhole(std::string_view data, const FileEntry& entry, const std::string& name,
                      ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft) const;
-    class TextScan;
 
     const Options& o_;
     Options memberOptions_; // headers only for members with matches under -h1
     const Matcher& m_;
     bool showNames_;
-    bool streaming_ = false;
 };
 
 // Bytes examined for NUL to call a file binary.

@@ -1,0 +1,197 @@
+// Windows of an input, read or mapped, whichever is faster (see reader.h).
+#include "talvo-grep/reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace talvo::grep {
+
+namespace {
+// A read window fits the processor's caches; a mapped window is larger, as
+// each one costs two system calls.
+constexpr size_t kReadWindow = 1 << 20;
+constexpr size_t kMapWindow = 8 << 20;
+// The mode not in use is timed again on one window after this many bytes.
+constexpr uint64_t kProbeEvery = 128ull << 20;
+// Smaller regular files are only read.
+constexpr uint64_t kMapFrom = 16ull << 20;
+constexpr size_t kMapProbe = 2 << 20;
+
+ReadMode forcedMode() {
+    static const ReadMode m = [] {
+        const char* v = std::getenv("TALVO_GREP_READ");
+        if (v && std::strcmp(v, "read") == 0)
+            return ReadMode::Read;
+        if (v && std::strcmp(v, "map") == 0)
+            return ReadMode::Map;
+        return ReadMode::Auto;
+    }();
+    return m;
+}
+
+uint64_t nowNs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
+}
+
+// One buffer per thread: a fresh one would cost its page faults for every file.
+os::ByteBuffer& threadBuffer() {
+    thread_local os::ByteBuffer b;
+    return b;
+}
+
+int index(ReadMode m) {
+    return m == ReadMode::Map ? 1 : 0;
+}
+} // namespace
+
+WindowReader::WindowReader(os::FileReader& in, size_t window)
+    : in_(in), buf_(threadBuffer()), forced_(forcedMode()) {
+    readWindow_ = window > 0 ? window : kReadWindow;
+    mapWindow_ = window > 0 ? window : kMapWindow;
+    mappable_ = in.regular() && (forced_ == ReadMode::Map || in.size() >= kMapFrom);
+    if (!in.regular())
+        forced_ = ReadMode::Read;
+}
+
+WindowReader::~WindowReader() {
+    // A long line grew the buffer: the next file starts small again.
+    if (buf_.capacity() > 4 * kMapWindow)
+        buf_.shrinkTo(kReadWindow * 2);
+}
+
+bool WindowReader::start(size_t want, std::string& error) {
+    if (mappable_)
+        in_.adviseSequential();
+    mode_ = forced_ == ReadMode::Map ? ReadMode::Map : ReadMode::Read;
+    started_ = nowNs();
+    timed_ = false; // the first window also judges the text: not a fair sample
+    fresh_ = 0;
+    return bring(0, 0, want, error);
+}
+
+bool WindowReader::extend(size_t atMost, std::string& error) {
+    size_t more = std::max(len_, mode_ == ReadMode::Map ? mapWindow_ : readWindow_);
+    return bring(offset_, 0, std::max<size_t>(1, std::min(more, atMost)), error);
+}
+
+bool WindowReader::advance(size_t keep, std::string& error) {
+    uint64_t now = nowNs();
+    record(now);
+    started_ = now;
+    fresh_ = 0;
+    uint64_t offset = offset_ + keep;
+    ReadMode m = choose(offset);
+    if (m != mode_ && m == ReadMode::Read) {
+        // The kept bytes come along out of the mapping.
+        size_t kept = len_ - keep;
+        if (!buf_.reserve(kept + readWindow_)) {
+            error = "not enough memory for a line of " + std::to_string(kept >> 20) + " MiB";
+            return false;
+        }
+        std::memcpy(buf_.data(), data_ + keep, kept);
+        map_.release();
+        data_ = buf_.data();
+        len_ = kept;
+        offset_ = offset;
+        mode_ = m;
+        return bring(offset_, len_, readWindow_, error);
+    }
+    mode_ = m;
+    // A trial of mapping takes one large page, not a whole mapped window.
+    size_t more = m == ReadMode::Read ? readWindow_ : probing_ ? kMapProbe : mapWindow_;
+    return bring(offset, keep, more, error);
+}
+
+// The view from offset: the bytes kept of the present view (from keep on)
+// and up to more after them.
+bool WindowReader::bring(uint64_t offset, size_t keep, size_t more, std::string& error) {
+    size_t kept = len_ - keep;
+    if (mode_ == ReadMode::Map) {
+        uint64_t size = in_.size();
+        size_t length = static_cast<size_t>(std::min<uint64_t>(size - offset, kept + more));
+        if (map_.map(in_.fd(), offset, length)) {
+            data_ = map_.bytes().data();
+            len_ = length;
+            fresh_ += length - kept;
+            offset_ = offset;
+            eof_ = offset + length >= size;
+            return true;
+        }
+        // No room for the mapping (a limit on address space): read instead.
+        mappable_ = false;
+        forced_ = ReadMode::Read;
+        mode_ = ReadMode::Read;
+        if (!buf_.reserve(kept + more)) {
+            error = "not enough memory for a line of " + std::to_string(kept >> 20) + " MiB";
+            return false;
+        }
+        std::memcpy(buf_.data(), data_ + keep, kept);
+        map_.release();
+    } else {
+        // Growing the buffer may move it, and the view with it.
+        bool inBuffer = data_ != nullptr && data_ == buf_.data();
+        if (!buf_.reserve(kept + more)) {
+            error = "not enough memory for a line of " + std::to_string(kept >> 20) + " MiB";
+            return false;
+        }
+        const char* from = inBuffer ? buf_.data() : data_;
+        if (kept > 0 && (keep > 0 || from != buf_.data()))
+            std::memmove(buf_.data(), from + keep, kept);
+    }
+    data_ = buf_.data();
+    len_ = kept;
+    offset_ = offset;
+    size_t got = 0;
+    bool ok = in_.read(offset + kept, buf_.data() + kept, more, got, error);
+    len_ += got;
+    fresh_ += got;
+    eof_ = in_.eof();
+    return ok;
+}
+
+void WindowReader::record(uint64_t now) {
+    if (!timed_ || fresh_ == 0) {
+        timed_ = true;
+        return;
+    }
+    int i = index(mode_);
+    rates_[i][samples_[i] % 3] = static_cast<double>(now - started_) / static_cast<double>(fresh_);
+    ++samples_[i];
+}
+
+ReadMode WindowReader::choose(uint64_t offset) {
+    probing_ = false;
+    if (forced_ != ReadMode::Auto)
+        return forced_;
+    if (!mappable_ || in_.size() - offset < 2 * kReadWindow)
+        return mode_;
+    // Three windows each way first, taking turns.
+    if (samples_[0] < 3 || samples_[1] < 3) {
+        nextProbe_ = offset + kProbeEvery;
+        probing_ = samples_[1] < samples_[0];
+        return probing_ ? ReadMode::Map : ReadMode::Read;
+    }
+    // The best of the last three windows each way: a window that waited for
+    // the processor says nothing about the way it was read.
+    auto best = [&](int i) {
+        int n = std::min(samples_[i], 3);
+        return *std::min_element(rates_[i], rates_[i] + n);
+    };
+    ReadMode faster = best(1) < best(0) ? ReadMode::Map : ReadMode::Read;
+    if (std::getenv("TALVO_DEBUG_READ"))
+        fprintf(stderr, "at %lu read %.3f map %.3f\n", (unsigned long)(offset >> 20), best(0),
+                best(1));
+    if (offset >= nextProbe_) {
+        nextProbe_ = offset + kProbeEvery;
+        probing_ = true;
+        return faster == ReadMode::Map ? ReadMode::Read : ReadMode::Map;
+    }
+    return faster;
+}
+
+} // namespace talvo::grep

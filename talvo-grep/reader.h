@@ -1,0 +1,74 @@
+// Large inputs window by window: the searcher takes whole lines from a window
+// of the input, keeps what context may still print and asks for the next.
+// A regular file is either read into a buffer of this thread or mapped, and
+// which is faster depends on the machine and on how the kernel holds the
+// file's pages (on one machine a pass over a mapping is six times slower than
+// reads, on another three times faster; the same file can change from one to
+// the other once its pages are dropped and read again). So the reader times
+// both on early windows of each file, takes the faster one and tries the
+// other again now and then. TALVO_GREP_READ=read or =map forces one.
+#pragma once
+
+#include "talvo-grep/os.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace talvo::grep {
+
+enum class ReadMode { Auto, Read, Map };
+
+class WindowReader {
+public:
+    // window: bytes brought in per step, 0 for the defaults of each mode.
+    WindowReader(os::FileReader& in, size_t window);
+    ~WindowReader();
+    WindowReader(const WindowReader&) = delete;
+    WindowReader& operator=(const WindowReader&) = delete;
+
+    // Reads the first bytes of the input, at least want unless it ends first.
+    bool start(size_t want, std::string& error);
+    std::string_view view() const { return {data_, len_}; }
+    // Offset in the input of view()[0].
+    uint64_t offset() const { return offset_; }
+    // The view reaches the end of the input.
+    bool eof() const { return eof_; }
+    // Brings in as much again after the view (a line longer than it), at
+    // most atMost bytes.
+    bool extend(size_t atMost, std::string& error);
+    // Drops view()[0, keep) and brings in the bytes after the view.
+    bool advance(size_t keep, std::string& error);
+    // A mapped file shrank while it was read: the view ends in zeros.
+    bool truncated() const { return map_.truncated(); }
+    ReadMode mode() const { return mode_; }
+
+private:
+    bool bring(uint64_t offset, size_t keep, size_t more, std::string& error);
+    ReadMode choose(uint64_t offset);
+    void record(uint64_t now);
+
+    os::FileReader& in_;
+    os::FileMapping map_;
+    os::ByteBuffer& buf_;
+    const char* data_ = nullptr;
+    size_t len_ = 0;
+    uint64_t offset_ = 0;
+    bool eof_ = false;
+    ReadMode mode_ = ReadMode::Read;
+    ReadMode forced_;
+    bool mappable_;
+    size_t readWindow_;
+    size_t mapWindow_;
+    // Timing: nanoseconds per byte of the last windows taken each way, and
+    // the bytes and start of the window in hand.
+    double rates_[2][3] = {};
+    int samples_[2] = {};
+    size_t fresh_ = 0;
+    uint64_t started_ = 0;
+    bool timed_ = false;
+    uint64_t nextProbe_ = 0;
+    bool probing_ = false;
+};
+
+} // namespace talvo::grep

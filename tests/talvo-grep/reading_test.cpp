@@ -1,0 +1,172 @@
+// How talvo-grep takes its input: each input opened once, a file that shrinks
+// while it is searched, lines too long to hold, endless input, memory, and
+// the encoding of text that begins far into a large file.
+#include "tests/talvo-grep/grep_runner.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <thread>
+
+using namespace talvo::test;
+
+namespace {
+
+class Setting {
+public:
+    Setting(const char* name, const char* value) : name_(name) { setenv(name, value, 1); }
+    ~Setting() { unsetenv(name_); }
+    Setting(const Setting&) = delete;
+    Setting& operator=(const Setting&) = delete;
+
+private:
+    const char* name_;
+};
+
+std::string numberedLines(const std::string& text, int from, int count) {
+    std::string s;
+    for (int i = from; i < from + count; ++i)
+        s += text + " " + std::to_string(i) + "\n";
+    return s;
+}
+
+TEST(Reading, JapaneseAfterAMebibyteOfAsciiIsReadInItsOwnEncoding) {
+    GrepDir g;
+    std::string ascii = numberedLines("plain ascii text before the Japanese part", 0, 26000);
+    ASSERT_GT(ascii.size(), 1100000u);
+    std::string tail = numberedLines("設定ファイルを読む", 0, 100);
+    g.write("u.txt", ascii + tail);
+    g.write("s.txt", ascii + convert(tail, "CP932"));
+    g.write("e.txt", ascii + convert(tail, "EUC-JP"));
+    for (const char* way : {"read", "map"}) {
+        Setting s("TALVO_GREP_READ", way);
+        for (const char* f : {"u.txt", "s.txt", "e.txt"}) {
+            EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "ファイル", f}).out, "100\n") << f << way;
+            EXPECT_EQ(g.run("cgrep.exe", {"-n", "-e", "ファイルを読む 99$", f}).out,
+                      "26100:設定ファイルを読む 99\n")
+                << f << way;
+        }
+    }
+    EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "ファイル"}, ascii + convert(tail, "CP932")).out,
+              "100\n");
+}
+
+TEST(Reading, AFifoIsOpenedOnceAndReadFromItsFirstByte) {
+    GrepDir g;
+    std::string fifo = g.dir().file("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // The writer's first line must be found. A second opening for writing
+    // ends a reader that opened the FIFO again; the test then opens it for
+    // reading itself, so that the writer never waits for ever.
+    std::thread writer([&] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        std::string text = "needle first\nother\nneedle last\n";
+        EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        close(fd);
+        fd = open(fifo.c_str(), O_WRONLY);
+        close(fd);
+    });
+    RunResult r = g.run("cgrep.exe", {"-n", "-e", "needle", "pipe"});
+    int unblock = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    close(unblock);
+    EXPECT_EQ(r.out, "1:needle first\n3:needle last\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(Reading, AFileThatShrinksWhileSearchedIsReportedNotFatal) {
+    // The output fills the pipe, so the program waits in mid-file while the
+    // file is cut short; then it reads on. A mapped file would raise SIGBUS.
+    GrepDir g;
+    std::string text = numberedLines("a line of the file that is cut short", 0, 400000);
+    struct Case {
+        const char* way;
+        std::vector<std::string> flags;
+    };
+    const std::vector<Case> cases = {
+        {"map", {"-n"}}, {"read", {"-n"}}, {"map", {"-F"}}, {"read", {"-F"}}};
+    for (const Case& c : cases) {
+        g.write("cut.txt", text);
+        std::string cmd = "TALVO_GREP_READ=" + std::string(c.way) + " ./cgrep.exe";
+        for (const auto& f : c.flags)
+            cmd += " " + f;
+        cmd += " -e line cut.txt 2>err.txt | (head -c 1 >/dev/null; : >cut.txt; "
+               "cat >/dev/null); echo ${PIPESTATUS[0]}";
+        RunResult r = runProgram(g.dir().path(), {"/bin/bash", "-c", cmd});
+        EXPECT_EQ(r.out, "2\n") << c.way << " " << c.flags[0] << r.err;
+        EXPECT_EQ(g.dir().read("err.txt"),
+                  "talvo-grep: cut.txt: the file shrank while it was searched\n")
+            << c.way << " " << c.flags[0];
+    }
+}
+
+TEST(Reading, ALineOverTheLimitIsReportedAndTheSearchGoesOn) {
+    GrepDir g;
+    // Beyond the first window, where lines are taken window by window, and
+    // longer than a window: a line within one is held anyway.
+    Setting limit("TALVO_GREP_LINE_LIMIT", "100000");
+    Setting window("TALVO_GREP_WINDOW", "4096");
+    std::string before = numberedLines("needle before", 0, 60000);
+    std::string longLine = std::string(300000, 'y') + " needle\n";
+    std::string after = numberedLines("needle after", 0, 3);
+    std::string text = before + longLine + after;
+    g.write("long.txt", text);
+    g.write("short.txt", before + "short needle\n" + after);
+    RunResult expected = g.run("cgrep.exe", {"-n", "-v", "-e", "short", "short.txt"});
+    std::string message = ": line 60001 is longer than 100000 bytes and was not searched\n";
+    for (const char* way : {"read", "map"}) {
+        Setting s("TALVO_GREP_READ", way);
+        RunResult r = g.run("cgrep.exe", {"-n", "-e", "needle", "long.txt"});
+        EXPECT_TRUE(r.out == expected.out) << way; // no diff of 60,000 lines
+        EXPECT_EQ(r.err, "talvo-grep: long.txt" + message) << way;
+        EXPECT_EQ(r.status, 2) << way;
+        r = g.run("cgrep.exe", {"-c", "-e", "needle", "long.txt"});
+        EXPECT_EQ(r.out, "60003\n") << way;
+    }
+    // Standard input counts its lines as they pass.
+    RunResult r = g.run("cgrep.exe", {"-c", "-e", "needle"}, text);
+    EXPECT_EQ(r.out, "60003\n");
+    EXPECT_EQ(r.err, "talvo-grep: (standard input)" + message);
+    EXPECT_EQ(r.status, 2);
+}
+
+// A memory limit for the program: the address space without sanitizers,
+// resident memory under AddressSanitizer, which reserves far more address
+// space than it uses.
+std::string limitMemory(int mib) {
+#if defined(__SANITIZE_ADDRESS__)
+    return "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=" +
+           std::to_string(mib) + ":quarantine_size_mb=8\"; ";
+#else
+    return "ulimit -v " + std::to_string(mib << 10) + "; ";
+#endif
+}
+
+TEST(Reading, MemoryStaysBoundedWhateverTheInput) {
+    GrepDir g;
+    // Two files in which every line matches, searched at once: each file's
+    // output is written as it goes, not held until its turn.
+    std::string text = numberedLines("every line of this file matches the pattern", 0, 1400000);
+    g.write("a.txt", text);
+    g.write("b.txt", text);
+    RunResult r = runProgram(g.dir().path(),
+                             {"/bin/bash", "-c",
+                              limitMemory(160) + "./cgrep.exe -n -e matches a.txt b.txt | wc -l; "
+                                                 "echo ${PIPESTATUS[0]}"});
+    EXPECT_EQ(r.out, "2800000\n0\n");
+    EXPECT_EQ(r.err, "");
+    g.dir().remove("a.txt");
+    g.dir().remove("b.txt");
+    // Endless input without a line feed: the line is reported once it passes
+    // the limit, and the rest is read through in bounded memory.
+    r = runProgram(g.dir().path(),
+                   {"/bin/bash", "-c",
+                    limitMemory(400) + "head -c 320M /dev/zero | ./cgrep.exe -e x; echo $?"});
+    EXPECT_EQ(r.out, "2\n");
+    EXPECT_EQ(r.err, "talvo-grep: (standard input): line 1 is longer than 256 MiB and was not "
+                     "searched\n");
+}
+
+} // namespace
