@@ -2,7 +2,6 @@
 #include "talvo-grep/reader.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -183,9 +182,6 @@ ReadMode WindowReader::choose(uint64_t offset) {
         return *std::min_element(rates_[i], rates_[i] + n);
     };
     ReadMode faster = best(1) < best(0) ? ReadMode::Map : ReadMode::Read;
-    if (std::getenv("TALVO_DEBUG_READ"))
-        fprintf(stderr, "at %lu read %.3f map %.3f\n", (unsigned long)(offset >> 20), best(0),
-                best(1));
     if (offset >= nextProbe_) {
         nextProbe_ = offset + kProbeEvery;
         probing_ = true;
