@@ -117,16 +117,18 @@ std::vector<std::pair<int, std::string>> historyToSave(const std::vector<std::st
     const std::string trimmedDefault = grep::trimBlanks(defaultFile);
     std::vector<std::pair<int, std::string>> entries;
     int n = 1;
-    const std::size_t considered = std::min<std::size_t>(fileList.size(), kHistoryEntries);
-    for (std::size_t i = 0; i < considered; ++i) {
-        const std::string& item = fileList[i];
-        const bool repeated =
-            std::find(fileList.begin(), fileList.begin() + static_cast<std::ptrdiff_t>(i), item) !=
-            fileList.begin() + static_cast<std::ptrdiff_t>(i);
-        const std::string trimmed = grep::trimBlanks(item);
-        if (repeated || trimmed == trimmedDefault)
+    // The default file and repeats take no entry, so the list is read on past
+    // them until ten entries are found: a full history survives start and Quit.
+    for (const std::string& item : fileList) {
+        if (n > kHistoryEntries)
+            break;
+        std::string trimmed = grep::trimBlanks(item);
+        const bool repeated = std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
+            return entry.second == trimmed;
+        });
+        if (trimmed.empty() || repeated || trimmed == trimmedDefault)
             continue;
-        entries.emplace_back(n++, trimmed);
+        entries.emplace_back(n++, std::move(trimmed));
     }
     // Every remaining entry is emptied, so nothing pushed out comes back.
     for (; n <= kHistoryEntries; ++n)

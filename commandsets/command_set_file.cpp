@@ -16,16 +16,6 @@ bool validSetNumber(int setNumber) {
     return setNumber >= 1 && setNumber <= kMaxSets;
 }
 
-// The profile layer reads a file as UTF-8 when it has a byte-order mark, or
-// when it is valid UTF-8 holding bytes above 127.
-bool fileIsUtf8(const std::string& bytes) {
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        return true;
-    const bool high = std::any_of(bytes.begin(), bytes.end(),
-                                  [](char c) { return static_cast<unsigned char>(c) > 127; });
-    return high && platform::isValidUtf8(bytes);
-}
-
 } // namespace
 
 CommandSetFile::CommandSetFile(std::string programDirectory)
@@ -87,12 +77,14 @@ std::vector<CommandSet> CommandSetFile::editorList() const {
 }
 
 std::size_t CommandSetFile::storedLength(std::string_view value) const {
-    const auto bytes = platform::readWholeFile(path());
-    if (bytes && fileIsUtf8(*bytes))
-        return value.size();
-    // A value code page 932 lacks makes the whole file UTF-8.
-    const auto cp932 = platform::utf8ToCp932(value);
-    return cp932 ? cp932->size() : value.size();
+    if (const auto cp932 = platform::utf8ToCp932(value))
+        return cp932->size();
+    // A character code page 932 lacks counts as two bytes, as the reader counts it.
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < value.size(); ++i)
+        if ((static_cast<unsigned char>(value[i]) & 0xC0) != 0x80)
+            length += static_cast<unsigned char>(value[i]) < 0x80 ? 1 : 2;
+    return length;
 }
 
 bool CommandSetFile::readsBackWhole(std::string_view value) const {

@@ -37,8 +37,8 @@ public:
     // The sets the editor lists: up to the first empty command line.
     std::vector<CommandSet> editorList() const;
 
-    // Bytes the value takes in the file's code page (code page 932, or UTF-8
-    // when the file is or would become UTF-8).
+    // Bytes the value counts against the read limit: code page 932 bytes,
+    // whatever the file's encoding.
     std::size_t storedLength(std::string_view value) const;
     // True when the value, once written, reads back whole.
     bool readsBackWhole(std::string_view value) const;

@@ -13,6 +13,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,36 @@ bool writeAll(int fd, std::string_view bytes) {
 // read-only for everybody (the superuser passes every access check).
 bool mayWrite(const std::string& path, const struct stat& st) {
     return access(path.c_str(), W_OK) == 0 && (st.st_mode & 0222) != 0;
+}
+
+// Removes the temporary files of writes to base that were interrupted: those
+// named after a process that no longer runs. A live writer's file is left alone.
+void removeStaleTemporaries(const std::string& dir, const std::string& base) {
+    const std::string prefix = "." + base + ".tmp-";
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return;
+    std::vector<std::string> stale;
+    while (dirent* e = readdir(d)) {
+        std::string_view name = e->d_name;
+        if (!name.starts_with(prefix))
+            continue;
+        name.remove_prefix(prefix.size());
+        const std::size_t dash = name.find('-');
+        if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size())
+            continue;
+        const auto digits = [](std::string_view t) {
+            return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+        };
+        if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1)) || dash > 9)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
+        if (pid != getpid() && pid > 0 && kill(pid, 0) != 0 && errno == ESRCH)
+            stale.emplace_back(e->d_name);
+    }
+    closedir(d);
+    for (const std::string& name : stale)
+        unlink((dir + name).c_str());
 }
 
 std::mutex hookMutex;
@@ -213,6 +244,7 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes) {
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     if (!isWritableDirectory(dir))
         return false;
+    removeStaleTemporaries(dir == "." ? "./" : dir, base);
 
     static std::atomic<unsigned> counter{0};
     std::string temporary;

@@ -69,9 +69,25 @@ std::size_t charLength(Encoding enc, std::string_view s, std::size_t i) {
     return enc == Encoding::Cp932 ? cp932CharLength(s, i) : utf8CharLength(s, i);
 }
 
+// Whether the bytes can only be meant as UTF-8. Two-byte sequences whose second
+// byte is A1-BF are also two half-width katakana of code page 932 ("ﾃｽ" is
+// C3 BD, "½" in UTF-8), so a file holding nothing else is read as 932; a UTF-8
+// file of such characters is written with a byte-order mark.
+bool unmistakablyUtf8(std::string_view bytes) {
+    if (!hasHighBytes(bytes) || !isValidUtf8(bytes))
+        return false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t len = utf8CharLength(bytes, i);
+        if (len > 2 || (len == 2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA1))
+            return true;
+        i += len;
+    }
+    return false;
+}
+
 Encoding detectEncoding(std::string_view bytes, bool& bom) {
     bom = bytes.substr(0, kBom.size()) == kBom;
-    if (bom || (hasHighBytes(bytes) && isValidUtf8(bytes)))
+    if (bom || unmistakablyUtf8(bytes))
         return Encoding::Utf8;
     return Encoding::Cp932;
 }
@@ -89,15 +105,19 @@ Load loadText(const std::string& path, Text& text) {
     return Load::Ok;
 }
 
+// CR LF, LF and a lone CR each end a line.
 std::vector<Line> splitLines(const std::string& s, std::size_t from) {
     std::vector<Line> lines;
     std::size_t pos = from;
     while (pos < s.size()) {
-        std::size_t nl = s.find('\n', pos);
-        std::size_t end = nl == std::string::npos ? s.size() : nl + 1;
-        std::size_t contentEnd = nl == std::string::npos ? s.size() : nl;
-        if (contentEnd > pos && s[contentEnd - 1] == '\r')
-            --contentEnd;
+        std::size_t contentEnd = s.find_first_of("\r\n", pos);
+        std::size_t end = s.size();
+        if (contentEnd == std::string::npos)
+            contentEnd = s.size();
+        else if (s[contentEnd] == '\r' && contentEnd + 1 < s.size() && s[contentEnd + 1] == '\n')
+            end = contentEnd + 2;
+        else
+            end = contentEnd + 1;
         lines.push_back({pos, contentEnd, end});
         pos = end;
     }
@@ -211,16 +231,32 @@ std::string decodeFrom(Encoding enc, std::string_view bytes) {
     return enc == Encoding::Utf8 ? utf8Repaired(bytes) : cp932ToUtf8(bytes);
 }
 
-// The first bufferSize - 1 bytes, ending before a character that would not fit whole.
+// Bytes a character takes in code page 932: the buffer limit is counted so
+// whatever the file's encoding. A character 932 lacks counts as two.
+std::size_t cp932Width(Encoding enc, std::string_view s, std::size_t i, std::size_t len) {
+    if (enc == Encoding::Cp932 || len == 1)
+        return len;
+    auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    const bool halfWidthKatakana =
+        len == 3 && b(0) == 0xEF &&
+        ((b(1) == 0xBD && b(2) >= 0xA1) || (b(1) == 0xBE && b(2) <= 0x9F));
+    return halfWidthKatakana ? 1 : 2;
+}
+
+// The first bufferSize - 1 bytes (counted in code page 932), ending before a
+// character that would not fit whole.
 std::string_view cutToBuffer(std::string_view value, std::size_t bufferSize, Encoding enc) {
     if (bufferSize == 0)
         return {};
     std::size_t limit = bufferSize - 1;
+    std::size_t used = 0;
     std::size_t i = 0;
     while (i < value.size()) {
         std::size_t len = charLength(enc, value, i);
-        if (i + len > limit)
+        std::size_t width = cp932Width(enc, value, i, len);
+        if (used + width > limit)
             break;
+        used += width;
         i += len;
     }
     return value.substr(0, i);
@@ -302,7 +338,9 @@ std::string getProfileString(const std::string& path, std::string_view section,
     Encoding enc = Encoding::Cp932;
     if (auto value = rawValue(path, section, key, enc))
         return decodeFrom(enc, cutToBuffer(*value, bufferSize, enc));
-    // The default fills the same buffer; measure it in code page 932 when it can be.
+    // The default loses its trailing blanks, then fills the same buffer.
+    while (!defaultValue.empty() && isBlank(defaultValue.back()))
+        defaultValue.remove_suffix(1);
     if (auto cp932 = utf8ToCp932(defaultValue))
         return cp932ToUtf8(cutToBuffer(*cp932, bufferSize, Encoding::Cp932));
     return utf8Repaired(cutToBuffer(defaultValue, bufferSize, Encoding::Utf8));
@@ -315,7 +353,12 @@ bool writeProfileString(const std::string& path, std::string_view section, std::
         return false;
     std::string_view sectionName = trim(section);
     std::string_view keyName = trim(key);
-    std::string_view valueText = trim(value);
+    std::string valueText(trim(value));
+    // The reader removes one pair of enclosing quotes; a value that has such a
+    // pair of its own gets another, so it reads back as written.
+    if (valueText.size() >= 2 && (valueText.front() == '"' || valueText.front() == '\'') &&
+        valueText.back() == valueText.front())
+        valueText = '"' + valueText + '"';
     // Keys that could never be read back as written.
     if (keyName.empty() || keyName.find('=') != std::string_view::npos || keyName.front() == '[')
         return false;
@@ -365,12 +408,17 @@ bool writeProfileString(const std::string& path, std::string_view section, std::
         insert += *k + "=" + *v + std::string(kLineEnd);
         out.insert(offset(after.end), insert);
     } else {
-        if (!out.empty() && out.back() != '\n')
-            out += out.back() == '\r' ? "\n" : kLineEnd;
+        if (!out.empty() && out.back() != '\n' && out.back() != '\r')
+            out += kLineEnd;
         out += "[" + *sec + "]" + std::string(kLineEnd) + *k + "=" + *v + std::string(kLineEnd);
     }
-    if (text.encoding == Encoding::Utf8 && !bom && !isValidUtf8(out))
-        bom = true; // keeps the file recognisable as UTF-8
+    // The file must read back in the encoding it was written in.
+    if (text.encoding == Encoding::Utf8 && !bom && !unmistakablyUtf8(out))
+        bom = true;
+    if (text.encoding == Encoding::Cp932 && unmistakablyUtf8(out)) {
+        out = cp932ToUtf8KeepingInvalid(out);
+        bom = true;
+    }
     if (bom)
         out.insert(0, kBom);
     if (load == Load::Ok && out == text.bytes)

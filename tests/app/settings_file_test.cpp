@@ -27,20 +27,25 @@ bool contains(const std::string& haystack, const std::string& needle) {
 
 } // namespace
 
-TEST(HistoryToSave, ElevenItemsKeepTheFirstTenPositionsWithoutTheDefault) {
+TEST(HistoryToSave, AFullHistoryAfterTheDefaultIsKeptWhole) {
     std::vector<std::string> list = {"feng*.*"};
     for (int i = 1; i <= 10; ++i)
         list.push_back("h" + std::to_string(i));
-    EXPECT_EQ(historyToSave(list, "feng*.*"),
-              numbered({"h1", "h2", "h3", "h4", "h5", "h6", "h7", "h8", "h9", ""}));
+    const auto all = numbered({"h1", "h2", "h3", "h4", "h5", "h6", "h7", "h8", "h9", "h10"});
+    EXPECT_EQ(historyToSave(list, "feng*.*"), all);
+    // Repeats and the default anywhere in the list take no entry; an eleventh
+    // distinct entry is not stored.
+    list.insert(list.begin() + 3, {"h1", " h2 ", "feng*.*", "  "});
+    list.push_back("h11");
+    EXPECT_EQ(historyToSave(list, "feng*.*"), all);
 }
 
 TEST(HistoryToSave, RepeatsAreSkippedAndNumbersStayConsecutive) {
     EXPECT_EQ(historyToSave({"feng*.*", "a.c", "b.c", "a.c", "c.c"}, "feng*.*"),
               numbered({"a.c", "b.c", "c.c", "", "", "", "", "", "", ""}));
-    // Repeats compare untrimmed; the default compares trimmed and case-sensitively.
+    // Repeats and the default compare trimmed and case-sensitively.
     EXPECT_EQ(historyToSave({" x ", "x", " FENG*.* ", "  feng*.*"}, " feng*.* "),
-              numbered({"x", "x", "FENG*.*", "", "", "", "", "", "", ""}));
+              numbered({"x", "FENG*.*", "", "", "", "", "", "", "", ""}));
 }
 
 TEST(HistoryToSave, EmptyListEmptiesEveryEntry) {
@@ -154,12 +159,13 @@ TEST(ShutdownSave, WritesCodePage932NamesAndEmptiesOldHistory) {
     writeShutdown(path, save);
 
     const std::string bytes = dir.read("talvo.ini");
-    EXPECT_TRUE(contains(bytes, "[\x88\xca\x92\x75]\r\n"));                       // [位置]
-    EXPECT_TRUE(contains(bytes, "\x8d\xb6=1200\r\n"));                            // 左=
-    EXPECT_TRUE(contains(bytes, "\x83\x67\x83\x62\x83\x76=900\r\n"));             // トップ=
+    EXPECT_TRUE(contains(bytes, "[\x88\xca\x92\x75]\r\n"));           // [位置]
+    EXPECT_TRUE(contains(bytes, "\x8d\xb6=1200\r\n"));                // 左=
+    EXPECT_TRUE(contains(bytes, "\x83\x67\x83\x62\x83\x76=900\r\n")); // トップ=
     EXPECT_TRUE(contains(bytes, "[\x83\x5e\x83\x43\x83\x6a\x83\x42\x89\xe6\x96\xca]\r\n"));
-    EXPECT_TRUE(contains(bytes, "\x83\x74\x83\x89\x83\x4f=0\r\n"));               // フラグ=0
-    EXPECT_TRUE(contains(bytes, "[\x8b\x4e\x93\xae\x8e\x9e\x82\xcc" "GREP]\r\nGREP\x94\xd4\x8d\x86=5"));
+    EXPECT_TRUE(contains(bytes, "\x83\x74\x83\x89\x83\x4f=0\r\n")); // フラグ=0
+    EXPECT_TRUE(contains(bytes, "[\x8b\x4e\x93\xae\x8e\x9e\x82\xcc"
+                                "GREP]\r\nGREP\x94\xd4\x8d\x86=5"));
     EXPECT_TRUE(contains(bytes, "\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc[1]=*.c\r\n"));
     EXPECT_TRUE(contains(bytes, "\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc[2]=*.h\r\n"));
     EXPECT_TRUE(contains(bytes, "\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc[10]=\r\n"));
@@ -192,4 +198,24 @@ TEST(WindowPlacement, OffEveryScreenIsPlacedBackCentred) {
     EXPECT_EQ(placeWindow(200, -5000, 9600, 4150, screen, {screen}), centre);
     EXPECT_EQ(placeWindow(200, 10790, 9600, 4150, screen, {screen}), centre);
     EXPECT_EQ(placeWindow(-9500, 200, 9600, 4150, screen, {screen}), centre);
+}
+
+TEST(ShutdownSave, AFullHistorySurvivesStartAndQuit) {
+    ProgramDir dir;
+    const std::string path = settingsPath(dir.path());
+    std::vector<std::string> history;
+    for (int n = 1; n <= 10; ++n)
+        history.push_back("dir" + std::to_string(n) + "/*.c");
+    ShutdownSave save;
+    save.defaultFile = "feng*.*";
+    save.fileList = history;
+    for (int run = 0; run < 3; ++run) {
+        writeShutdown(path, save);
+        const Settings s = Settings::read(path, "");
+        ASSERT_EQ(s.history, history) << "run " << run;
+        // The next start lists the default file first, then the history.
+        save.fileList = {s.defaultFile};
+        save.fileList.insert(save.fileList.end(), s.history.begin(), s.history.end());
+        save.defaultFile = s.defaultFile;
+    }
 }

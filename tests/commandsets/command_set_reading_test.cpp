@@ -101,7 +101,7 @@ TEST(CommandSetReadingTest, WrittenSetIsCodePage932OnDisk) {
     EXPECT_EQ(file.read(1), (CommandSet{"（無題）", "a[↓]b"}));
 }
 
-TEST(CommandSetReadingTest, StoredLengthIsCountedInTheFilesCodePage) {
+TEST(CommandSetReadingTest, StoredLengthIsCountedInCodePage932Bytes) {
     ProgramDir dir;
     CommandSetFile file(dir.path());
     EXPECT_EQ(file.storedLength("あいう"), 6u); // 9 bytes of UTF-8
@@ -111,4 +111,27 @@ TEST(CommandSetReadingTest, StoredLengthIsCountedInTheFilesCodePage) {
     EXPECT_TRUE(file.readsBackWhole(fits + "x"));   // 499 bytes
     EXPECT_FALSE(file.readsBackWhole(fits + "xy")); // 500 bytes
     EXPECT_TRUE(file.readsBackWhole(std::string(499, 'x') + "   "));
+
+    // The same once a name has moved the file to UTF-8: a Japanese template of
+    // 417 bytes in code page 932 (617 in UTF-8) comes back whole.
+    std::string japanese;
+    for (int i = 0; i < 200; ++i)
+        japanese += "検";
+    japanese += "CGREP.EXE $K $F";
+    ASSERT_TRUE(file.write(1, {"café", japanese + "xx"}));
+    EXPECT_EQ(file.storedLength("あいう"), 6u);
+    EXPECT_EQ(file.storedLength(japanese + "xx"), 417u);
+    EXPECT_EQ(file.storedLength("é"), 2u);
+    EXPECT_EQ(file.read(1), (CommandSet{"café", japanese + "xx"}));
+    EXPECT_TRUE(file.readsBackWhole(fits + "x"));
+    EXPECT_FALSE(file.readsBackWhole(fits + "xy"));
+}
+
+TEST(CommandSetReadingTest, TemplatesInQuotesReadBackAsWritten) {
+    ProgramDir dir;
+    CommandSetFile file(dir.path());
+    const CommandSet quoted{"\"mine\"", "\"./my grep\" -e $K \"$F\""};
+    ASSERT_TRUE(file.write(1, quoted));
+    EXPECT_EQ(file.read(1), quoted);
+    EXPECT_EQ(file.editorList(), std::vector<CommandSet>{quoted});
 }
