@@ -5,6 +5,8 @@
 // reported through QProcess's own child watching: no polling.
 #include "platform/process.h"
 
+#include "talvo-cmd/tokenizer.h"
+
 #include <QProcess>
 #include <QTimer>
 
@@ -27,36 +29,11 @@ bool startDetached(const QString& program, const QStringList& arguments,
 }
 
 QStringList splitCommandLine(const QString& commandLine) {
+    // The interpreter's own rules, so a template means the same started
+    // directly as run from the batch file.
     QStringList parts;
-    QString current;
-    bool inWord = false;
-    bool quoted = false;
-    for (qsizetype i = 0; i < commandLine.size(); ++i) {
-        QChar c = commandLine[i];
-        if (quoted) {
-            if (c == u'\\' && i + 1 < commandLine.size() && commandLine[i + 1] == u'"') {
-                current += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                current += c;
-            }
-        } else if (c == u' ' || c == u'\t') {
-            if (inWord)
-                parts << current;
-            current.clear();
-            inWord = false;
-        } else if (c == u'"') {
-            quoted = true;
-            inWord = true; // "" is an empty argument
-        } else {
-            current += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
-        parts << current;
+    for (const std::string& word : cmd::splitWords(commandLine.toStdString()))
+        parts << QString::fromStdString(word);
     return parts;
 }
 

@@ -16,8 +16,8 @@ bool startDetached(const QString& program, const QStringList& arguments,
                    const QString& workingDirectory = {});
 
 // Splits a command line into program and arguments by the command interpreter's
-// rules: blanks and tabs separate, double quotes group and are removed, \" inside
-// quotes is a literal quote.
+// rules (talvo-cmd/tokenizer.h): blanks and tabs separate, double quotes group
+// and are removed, backslashes before a quote escape it in pairs.
 QStringList splitCommandLine(const QString& commandLine);
 
 class HiddenProcess : public QObject {

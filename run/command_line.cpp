@@ -1,6 +1,8 @@
 // The fixed command line and the pieces the command-set expansion shares.
 #include "run/command_line.h"
 
+#include "talvo-cmd/tokenizer.h"
+
 #include <cstdio>
 
 namespace talvo::run {
@@ -17,27 +19,56 @@ bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
-bool needsQuotes(int programNumber, std::string_view pattern) {
-    if (programNumber == kProgramIzgrep)
-        return !contains(pattern, " -s ");
-    if (contains(pattern, " -e "))
-        return false;
-    return pattern.find_first_of(" |<>\"") != std::string_view::npos;
+bool needsQuotes(std::string_view word) {
+    return word.find_first_of(" \t|<>\"") != std::string_view::npos;
+}
+
+// Command-line text the user wrote on purpose keeps its words, but each word
+// is written back so that a stray quote or operator cannot reach past it.
+std::string requoteWords(std::string_view text) {
+    std::string line;
+    for (const std::string& word : cmd::splitWords(text)) {
+        if (!line.empty())
+            line += ' ';
+        line += word.empty() || needsQuotes(word) ? quoteArgument(word) : word;
+    }
+    return line;
 }
 
 } // namespace
 
-std::string quotePattern(int programNumber, std::string_view pattern) {
-    if (!needsQuotes(programNumber, pattern))
-        return std::string(pattern);
+std::string quoteArgument(std::string_view text) {
     std::string quoted = "\"";
-    for (char c : pattern) {
+    std::size_t backslashes = 0;
+    for (char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are read in pairs: double them, and one
+        // more makes the quote itself literal.
         if (c == '"')
-            quoted += '\\';
+            quoted.append(backslashes * 2 + 1, '\\');
+        else
+            quoted.append(backslashes, '\\');
+        backslashes = 0;
         quoted += c;
     }
+    quoted.append(backslashes * 2, '\\'); // they stand before the closing quote
     quoted += '"';
     return quoted;
+}
+
+std::string quotePattern(int programNumber, std::string_view pattern) {
+    if (programNumber == kProgramIzgrep)
+        return contains(pattern, " -s ") ? requoteWords(pattern) : quoteArgument(pattern);
+    if (contains(pattern, " -e "))
+        return requoteWords(pattern);
+    return needsQuotes(pattern) ? quoteArgument(pattern) : std::string(pattern);
+}
+
+std::string quoteFiles(std::string_view fileBoxText) {
+    return requoteWords(fileBoxText);
 }
 
 std::string resultFileName(int step) {
@@ -79,7 +110,7 @@ std::optional<FixedLine> buildFixedCommandLine(const FixedLineInputs& in) {
         target->targetFiles = in.currentResultName;
     std::string program = programFileName(in.programNumber, in.baseName);
     std::string pattern = quotePattern(in.programNumber, singleLine(in.pattern));
-    std::string files = singleLine(target->targetFiles);
+    std::string files = quoteFiles(singleLine(target->targetFiles));
     std::string line;
     if (in.programNumber == kProgramJgrep)
         line = program + " " + pattern + " " + files + in.optionString + " > " + target->resultName;

@@ -21,12 +21,21 @@ inline constexpr int kNarrowingLimit = 99;
 // "CGREP.EXE"; WGREP gets "WGREP.COM " with one trailing blank.
 std::string programFileName(int programNumber, std::string_view baseName);
 
-// The pattern as it goes into the batch line. IZGREP quotes every pattern
-// unless it holds " -s "; the others quote one holding a blank, "|", "<", ">"
-// or a double quote unless it holds " -e ". Inside the quotes a double quote is
-// written \" so that it stays part of the pattern. The " -e " and " -s " forms
-// are command-line text the user writes on purpose and go in unchanged.
+// The pattern as it goes into the batch line, so that the grep program
+// receives it exactly as typed and nothing after it is taken into it. IZGREP
+// quotes every pattern unless it holds " -s "; the others quote one holding a
+// blank, a tab, "|", "<", ">" or a double quote unless it holds " -e ". The
+// " -e " and " -s " forms are command-line text the user writes on purpose:
+// their words stay, each quoted when it needs it.
 std::string quotePattern(int programNumber, std::string_view pattern);
+
+// text in double quotes as the batch interpreter reads it back: a quote inside
+// and the backslashes before a quote (or before the closing one) are escaped.
+std::string quoteArgument(std::string_view text);
+
+// The file box text as the target files: its words as the interpreter splits
+// them, each quoted when it holds a blank, a quote or an operator.
+std::string quoteFiles(std::string_view fileBoxText);
 
 // "RESULT" + two digits + ".TXT".
 std::string resultFileName(int step);

@@ -73,10 +73,15 @@ private:
                 while (pos_ + run < line_.size() && line_[pos_ + run] == '\\')
                     ++run;
                 bool beforeQuote = pos_ + run < line_.size() && line_[pos_ + run] == '"';
-                if (beforeQuote && run % 2 == 1) {
-                    t.text.append(run - 1, '\\');
-                    t.text += '"';
-                    pos_ += run + 1;
+                if (beforeQuote) {
+                    // Each pair stands for one backslash; an odd one out makes
+                    // the quote literal, else the quote still opens or closes.
+                    t.text.append(run / 2, '\\');
+                    pos_ += run;
+                    if (run % 2 == 1) {
+                        t.text += '"';
+                        ++pos_;
+                    }
                 } else {
                     t.text.append(run, '\\');
                     pos_ += run;

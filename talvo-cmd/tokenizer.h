@@ -1,8 +1,9 @@
 // Splits one command line into words and the operators `|`, `<`, `>`, `>>`.
-// Blanks and tabs separate words; double quotes group and are removed; a
-// backslash run followed by a quote keeps its backslashes, and when the run is
-// odd its last backslash makes the quote literal (`\"` is `"`, `\\"` is `\\`
-// and a closing quote). Operators count only outside quotes. A word of one
+// Blanks and tabs separate words; double quotes group and are removed.
+// Backslashes are literal except in a run that ends at a quote: there each
+// pair gives one backslash, and an odd one out makes the quote literal (`\"` is
+// `"`, `\\"` is `\` and a closing quote, `\\\"` is `\"`), so every text can be
+// passed as one word. Operators count only outside quotes. A word of one
 // digit 1 or 2 directly before `>` names the stream redirected, and `>&1`,
 // `>&2` send it to the other stream.
 #pragma once

@@ -161,7 +161,8 @@ TEST(SplitCommandLine, BlanksSeparateQuotesGroup) {
         {"a\"b c\"d e", {"ab cd", "e"}},
         {"x \"\" y", {"x", "", "y"}},
         {"\"say \\\"hi\\\"\"", {"say \"hi\""}},
-        {"c:\\dir\\file \\\"", {"c:\\dir\\file", "\\"}},
+        {"c:\\dir\\file \\\"", {"c:\\dir\\file", "\""}},
+        {"\"/my dir\\\\\" x\\\\y", {"/my dir\\", "x\\\\y"}},
         {"\"unterminated arg", {"unterminated arg"}},
         {"grep -% \"位置 表\"", {"grep", "-%", "位置 表"}},
     };

@@ -76,6 +76,16 @@ TEST(PatternQuoting, QuotesInsideAreEscapedSoTheyCannotEndTheQuoting) {
     EXPECT_EQ(quotePattern(1, "\"x y\" -e z"), "\"x y\" -e z");
 }
 
+TEST(PatternQuoting, BackslashesBeforeAQuoteAreDoubledAndTheQuoteEscaped) {
+    EXPECT_EQ(quotePattern(1, "\\\"hi"), "\"\\\\\\\"hi\"");
+    EXPECT_EQ(lineOf(search(1, "CGREP", "", "temp\\ here\\", "data/*.txt")),
+              "CGREP.EXE -e \"temp\\ here\\\\\" data/*.txt > RESULT00.TXT");
+    EXPECT_EQ(quotePattern(3, "dir\\"), "\"dir\\\\\"");
+    // Backslashes elsewhere and in unquoted patterns stay as typed.
+    EXPECT_EQ(quotePattern(1, "a\\b"), "a\\b");
+    EXPECT_EQ(quotePattern(1, "a\\"), "a\\");
+}
+
 TEST(PatternQuoting, LineBreaksInABoxCannotStartAnotherCommand) {
     EXPECT_EQ(lineOf(search(1, "CGREP", "", "a\r\ndel x", "*.c")),
               "CGREP.EXE -e \"a  del x\" *.c > RESULT00.TXT");

@@ -41,8 +41,10 @@ TEST_F(Quoting, EscapedQuotes) {
 
 TEST_F(Quoting, BackslashesAreKeptAsWritten) {
     EXPECT_EQ(argumentsOf("c:\\grep\\ a\\\\b \"x\\y z\""), "[c:\\grep\\]\n[a\\\\b]\n[x\\y z]\n");
-    // An even run before a quote stays whole and the quote closes.
-    EXPECT_EQ(argumentsOf("\"a b\\\\\" next"), "[a b\\\\]\n[next]\n");
+    // Before a quote each pair of backslashes gives one, and an odd one out
+    // makes the quote literal.
+    EXPECT_EQ(argumentsOf("\"a b\\\\\" next"), "[a b\\]\n[next]\n");
+    EXPECT_EQ(argumentsOf("\"\\\\\\\"hi\" \\\\\\\\\"x y\""), "[\\\"hi]\n[\\\\x y]\n");
     EXPECT_EQ(argumentsOf("\"abc\\|def\""), "[abc\\|def]\n");
 }
 
