@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -49,6 +50,26 @@ constexpr const char* kNoProgramLine2 =
 
 const QColor kSwitchUsable(0, 128, 128);
 const QColor kSwitchRefused(192, 192, 192);
+
+// Sets a box label's caption in the window's font, made smaller as far as the
+// caption needs to fit the label whole ("起動時に指定するファイル名(&D)" is
+// longer than the label the layout gives it).
+void setFittedCaption(QLabel* label, const QString& caption) {
+    label->setText(caption);
+    QFont font = label->parentWidget()->font();
+    QString shown = caption;
+    shown.remove(QLatin1Char('&'));
+    const int room = label->contentsRect().width();
+    for (int step = 0; step < 12; ++step) {
+        if (QFontMetrics(font).horizontalAdvance(shown) <= room)
+            break;
+        if (font.pointSizeF() > 0)
+            font.setPointSizeF(font.pointSizeF() * 0.92);
+        else
+            font.setPixelSize(std::max(1, font.pixelSize() - 1));
+    }
+    label->setFont(font);
+}
 
 TwipRect rectInTwips(const QWidget* w, const QRect& r) {
     return {grep::toTwips(w, r.x()), grep::toTwips(w, r.y()), grep::toTwips(w, r.width()),
@@ -165,7 +186,7 @@ void MainWindow::detectPrograms() {
     const std::string& dir = programDir_;
     registry_.detect(
         [&dir](std::string_view name) {
-            return platform::findCaseInsensitive(dir, name).has_value();
+            return platform::findCaseInsensitiveFile(dir, name).has_value();
         },
         readStoredProgramNumber(settingsFile()));
     const grep::Detection& d = registry_.detection();
@@ -236,7 +257,8 @@ void MainWindow::placeWindow(const Settings& s) {
 void MainWindow::applyCollapseRule() {
     const bool showOptions = sstab1_->box(grep::kShowOptionsBox)->isChecked();
     const bool defaultFileAtStart = sstab1_->box(grep::kDefaultFileBox)->isChecked();
-    if ((!showOptions && tinyFlag_ == 0) || (tinyFlag_ == 1 && !defaultFileAtStart)) {
+    // A tiny start that was refused (empty file box) is a full-mode start.
+    if ((!showOptions && !isTinyMode()) || (tinyFlag_ == 1 && !defaultFileAtStart)) {
         setHeightTwips(kCollapsedHeight);
         sstab1_->setTabStripInTabOrder(false);
         sstab1_->setBoxesInTabOrder(0, grep::kCommonBoxCount - 1, false);
@@ -365,6 +387,9 @@ void MainWindow::tinySwitchChanged(bool ticked) {
         grep::setInTabOrder(combo2_, false);
         grep::setInTabOrder(buttons_[4], false);
         setHeightTwips(kPanelHeight);
+        // The panel's height is the window's outer height; the client area
+        // holds the pattern box with the same margin below it as above.
+        setFixedHeight(combo1_->geometry().bottom() + 1 + grep::toPixels(this, kPatternTinyTop));
         setTitle();
         sstab1_->setTabStripInTabOrder(false);
         sstab1_->setBoxesInTabOrder(0, grep::kBoxCount - 1, false);
@@ -408,8 +433,8 @@ void MainWindow::toggleSettingsMode() {
         palette.setColor(QPalette::Window, kSwitchUsable);
         checkA2_->setPalette(palette);
         buttons_[5]->setText("&OK");
-        panel3d4_->setText(QString::fromUtf8("エディタ名(&E)"));
-        panel3d5_->setText(QString::fromUtf8("起動時に指定するファイル名(&D)"));
+        setFittedCaption(panel3d4_, QString::fromUtf8("エディタ名(&E)"));
+        setFittedCaption(panel3d5_, QString::fromUtf8("起動時に指定するファイル名(&D)"));
         frame3d2_->setTitle(QString::fromUtf8("オプション"));
         label1_->hide();
         for (int i : {grep::kShowOptionsBox, grep::kDefaultFileBox}) {
@@ -437,10 +462,9 @@ void MainWindow::toggleSettingsMode() {
     for (int n : {1, 2, 6})
         buttons_[static_cast<std::size_t>(n)]->setEnabled(both);
     buttons_[7]->setEnabled(true);
-    // With a single program "&Choose" stays the disabled blank button.
-    buttons_[8]->setEnabled(registry_.detection().chooseEnabled);
-    panel3d4_->setText(QString::fromUtf8("検索する語(&K)"));
-    panel3d5_->setText(QString::fromUtf8("検索するファイル(&F)"));
+    buttons_[8]->setEnabled(true);
+    setFittedCaption(panel3d4_, QString::fromUtf8("検索する語(&K)"));
+    setFittedCaption(panel3d5_, QString::fromUtf8("検索するファイル(&F)"));
     frame3d2_->setTitle(QString::fromUtf8("実行記録 "));
     label1_->show();
     for (int i : {grep::kShowOptionsBox, grep::kDefaultFileBox}) {
@@ -458,9 +482,10 @@ bool MainWindow::inSettingsMode() const {
 void MainWindow::browse() {
     // The path is kept as chosen: on a case-sensitive file system its lower
     // case would name another file.
-    const auto chosen = ui_.openFileDialog(
-        this, QString::fromUtf8("ファイル選択"),
-        "Text File (*.TXT)|*.TXT|LZH File (*.LZH)|*.LZH|All Files (*.*)|*.*|", QString());
+    const auto chosen =
+        ui_.openFileDialog(this, QString::fromUtf8("ファイル選択"),
+                           "Text File (*.TXT)|*.TXT|LZH File (*.LZH)|*.LZH|All Files (*.*)|*.*|",
+                           QString::fromStdString(platform::currentDirectory()));
     if (!chosen || chosen->isEmpty())
         return;
     combo2_->setEditText(*chosen);
@@ -503,8 +528,21 @@ void MainWindow::focusInEvent(QFocusEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Mouse events on the bare panels do nothing.
+    if (watched == panel3d1_ || watched == panel3d6_) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::ContextMenu:
+            return true;
+        default:
+            return QWidget::eventFilter(watched, event);
+        }
+    }
     // The buttons, the status frame and the box labels pop up the command-set
-    // menu on the right button and (the buttons) on F5.
+    // menu on the right button; the buttons also take F5 and (all but "&List",
+    // which has its own) the shared page keys.
     if (event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {
@@ -512,10 +550,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     } else if (event->type() == QEvent::KeyPress && qobject_cast<QPushButton*>(watched)) {
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_F5) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_F5) {
             popupCommandMenu(QCursor::pos());
             return true;
         }
+        if (watched != buttons_[9] && sstab1_->sharedPageKey(key))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -29,6 +29,9 @@ QComboBox* makeCombo(QWidget* parent, const char* name) {
     box->setEditable(true);
     // The histories are kept by the search run, not by the box.
     box->setInsertPolicy(QComboBox::NoInsert);
+    // The text is used as typed: a completer would replace it with the spelling
+    // of a history entry (case-insensitively, or inline to a longer entry).
+    box->setCompleter(nullptr);
     box->setMaxVisibleItems(12);
     return box;
 }
@@ -115,6 +118,9 @@ void MainWindow::buildControls() {
     panel3d6_ = new QFrame(this);
     panel3d6_->setObjectName("Panel3D6");
     placeInTwips(panel3d6_, 0, 4110, kWidth, 2745);
+    // The bare panels take the mouse events that would reach the window.
+    panel3d1_->installEventFilter(this);
+    panel3d6_->installEventFilter(this);
     sstab1_ = new grep::OptionPanel(panel3d6_, frame3d2_);
     placeInTwips(sstab1_, 120, 60, 9360, 2580);
     for (int i : {grep::kShowOptionsBox, grep::kDefaultFileBox}) {

@@ -140,6 +140,11 @@ bool SearchWiring::eventFilter(QObject* watched, QEvent* event) {
                            : key->key() == Qt::Key_C ? 8
                            : key->key() == Qt::Key_Q ? 3
                                                      : 0;
+        if (button == 8) {
+            // Also with "&Choose" disabled, when there is one program only.
+            window_.selectNextProgram();
+            return true;
+        }
         if (button) {
             window_.commandButton(button)->click();
             return true;

@@ -128,7 +128,8 @@ CommandSetEditor::CommandSetEditor(std::string programDirectory, platform::UserI
     commandLabel_->setGeometry(px(kLeft), px(kCommandLabelTop), px(kCommandWidth),
                                px(kLabelHeight));
 
-    resize(px(kClientWidth), px(kClientHeight));
+    // A fixed border: only the title bar's commands (maximize) change the size.
+    setFixedSize(px(kClientWidth), px(kClientHeight));
     loadedWidth_ = width();
     loadedCommandHeight_ = px(kCommandHeight);
     layOut();
@@ -185,6 +186,18 @@ void CommandSetEditor::closeEvent(QCloseEvent* event) {
 void CommandSetEditor::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     layOut();
+}
+
+void CommandSetEditor::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    if (isMaximized() || isFullScreen()) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        setFixedSize(px(kClientWidth), px(kClientHeight));
+    }
 }
 
 void CommandSetEditor::layOut() {
@@ -285,7 +298,10 @@ void CommandSetEditor::add() {
         addSet(file_, count, row >= 0 ? std::optional<int>(row) : std::nullopt, set);
     if (refuse(result.refusal))
         return;
-    const QString line = toQString(listLine(set.name, set.commandLine));
+    // The list line shows the boxes as typed, blanks around them included.
+    const QString line =
+        toQString(listLine(nameBox_->text().toStdString(),
+                           lineBreaksMarked(commandBox_->toPlainText().toStdString())));
     {
         const QSignalBlocker blocker(setList_);
         if (row < 0) {
@@ -310,7 +326,8 @@ void CommandSetEditor::renew() {
     {
         const QSignalBlocker blocker(setList_);
         delete setList_->takeItem(row);
-        setList_->insertItem(row, toQString(listLine(set.name, set.commandLine)));
+        setList_->insertItem(row,
+                             toQString(listLine(nameBox_->text().toStdString(), set.commandLine)));
         setList_->setCurrentRow(-1);
     }
     // Selecting the line again must not reload the boxes from the file.

@@ -53,6 +53,7 @@ protected:
     // the dialog's own stop message, which keeps the refused texts to correct.
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

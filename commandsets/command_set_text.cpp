@@ -52,7 +52,10 @@ std::string listLine(std::string_view name, std::string_view commandLine) {
 }
 
 std::string lineBreaksToMarkers(std::string_view boxText) {
-    const std::string trimmed = trimBlanks(boxText);
+    return lineBreaksMarked(trimBlanks(boxText));
+}
+
+std::string lineBreaksMarked(std::string_view trimmed) {
     std::string out;
     out.reserve(trimmed.size());
     for (std::size_t i = 0; i < trimmed.size(); ++i) {

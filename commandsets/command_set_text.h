@@ -39,6 +39,10 @@ std::string listLine(std::string_view name, std::string_view commandLine);
 // Command box text to its stored form: blanks around the whole text removed,
 // then every line break (CR LF, or a lone LF or CR) replaced by the marker.
 std::string lineBreaksToMarkers(std::string_view boxText);
+
+// The same without removing the blanks around the text: how a list line shows
+// the command box as typed.
+std::string lineBreaksMarked(std::string_view text);
 // Stored form to command box text: blanks removed, every marker replaced by
 // lineBreak.
 std::string markersToLineBreaks(std::string_view stored, std::string_view lineBreak = "\r\n");

@@ -116,6 +116,29 @@ std::optional<std::string> findCaseInsensitive(const std::string& dir, std::stri
     return base + *std::min_element(matches.begin(), matches.end());
 }
 
+std::optional<std::string> findCaseInsensitiveFile(const std::string& dir, std::string_view name) {
+    if (name.empty() || name.find('/') != std::string_view::npos)
+        return std::nullopt;
+    const std::string base = withSlash(dir);
+    auto isFile = [](const std::string& path) {
+        struct stat st;
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    if (isFile(base + std::string(name)))
+        return base + std::string(name);
+    DIR* d = opendir(base.c_str());
+    if (!d)
+        return std::nullopt;
+    std::vector<std::string> matches;
+    while (dirent* e = readdir(d))
+        if (equalIgnoringAsciiCase(e->d_name, name) && isFile(base + e->d_name))
+            matches.emplace_back(e->d_name);
+    closedir(d);
+    if (matches.empty())
+        return std::nullopt;
+    return base + *std::min_element(matches.begin(), matches.end());
+}
+
 std::string systemFilePath(const std::string& dir, std::string_view name) {
     if (auto found = findCaseInsensitive(dir, name))
         return *found;

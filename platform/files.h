@@ -15,6 +15,10 @@ namespace talvo::platform {
 // an exact match wins. nullopt when there is none. dir may lack the trailing "/".
 std::optional<std::string> findCaseInsensitive(const std::string& dir, std::string_view name);
 
+// Like findCaseInsensitive, but only a file or a link to a file counts (not a
+// directory or a dangling link): how a grep program's file is looked for.
+std::optional<std::string> findCaseInsensitiveFile(const std::string& dir, std::string_view name);
+
 // dir + the existing spelling of name, or dir + name when none exists.
 std::string systemFilePath(const std::string& dir, std::string_view name);
 

@@ -6,8 +6,11 @@
 #include "platform/help_window.h"
 #include "platform/process.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
 
 namespace talvo::platform {
 
@@ -33,6 +36,21 @@ int showMessage(QWidget* owner, QMessageBox::Icon icon, const QString& text,
         box.setEscapeButton(QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec();
+}
+
+// Qt's file dialog reads and writes its own settings file (the folder visited
+// last, its history) in the user's configuration directory. Nothing of this
+// program lasts outside its two settings files, so those settings go to a
+// scratch directory that is removed when the program ends.
+void keepDialogSettingsAway() {
+    static QTemporaryDir scratch;
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    const QString path = scratch.isValid() ? scratch.path() : QStringLiteral("/nonexistent");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
 }
 
 } // namespace
@@ -110,7 +128,11 @@ void QtUserInterface::showHelpContext(QWidget* owner, int context) {
 std::unique_ptr<QFileDialog> QtUserInterface::makeFileDialog(QWidget* owner, const QString& title,
                                                              const QString& filters,
                                                              const QString& startDirectory) {
-    auto dialog = std::make_unique<QFileDialog>(owner, title, startDirectory);
+    keepDialogSettingsAway();
+    // Without a start directory the dialog starts in the current one, not in
+    // the folder visited last.
+    auto dialog = std::make_unique<QFileDialog>(
+        owner, title, startDirectory.isEmpty() ? QDir::currentPath() : startDirectory);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     // Show "Text File (*.TXT)" as written, not the case-folded patterns.
     dialog->setOption(QFileDialog::HideNameFilterDetails);

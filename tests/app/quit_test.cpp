@@ -84,11 +84,18 @@ TEST(Quit, HistoryPushedOutDoesNotComeBack) {
     app::MainWindow& w = rig.start();
     ASSERT_EQ(w.fileBox()->count(), 11);
     w.quit();
-    // The default file took position 0, so only f1 ... f9 fit; entry 10 is emptied.
+    // The default file takes no entry: all ten come back.
     app::MainWindow& again = rig.start();
-    EXPECT_EQ(again.fileBox()->count(), 10);
-    EXPECT_EQ(again.fileBox()->itemText(9), "f9");
-    EXPECT_NE(rig.ini().find(cp::kFileName + "[10]=\r\n"), std::string::npos);
+    EXPECT_EQ(again.fileBox()->count(), 11);
+    EXPECT_EQ(again.fileBox()->itemText(10), "f10");
+    // A new search pushes the last entry out for good.
+    again.fileBox()->insertItem(0, "new");
+    again.fileBox()->removeItem(again.fileBox()->count() - 1);
+    again.quit();
+    app::MainWindow& third = rig.start();
+    EXPECT_EQ(third.fileBox()->count(), 11);
+    EXPECT_EQ(third.fileBox()->itemText(1), "new");
+    EXPECT_EQ(third.fileBox()->itemText(10), "f9");
 }
 
 TEST(SettingsSave, StoresEditorAndDefaultFileWithTheirCaseAndRefreshesTheEditorPath) {

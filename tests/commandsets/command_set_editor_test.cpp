@@ -122,6 +122,27 @@ TEST_F(CommandSetEditorTest, AddAppendsWithoutSelectionAndInsertsBeforeTheSelect
     EXPECT_EQ(editor->setList()->currentRow(), 1);
 }
 
+TEST_F(CommandSetEditorTest, AddedLinesKeepTheBlanksTypedWhileTheFileDoesNot) {
+    open(1);
+    type(" spaced  ", "  a b\n c ");
+    editor->addButton()->click();
+    EXPECT_EQ(lines().last(), " spaced  ：  a b[↓] c ");
+    EXPECT_EQ(CommandSetFile(dir.path()).read(2), (CommandSet{"spaced", "a b[↓] c"}));
+}
+
+TEST_F(CommandSetEditorTest, TheBorderIsFixedAndOnlyMaximizingChangesTheSize) {
+    open(1);
+    const QSize loaded = editor->size();
+    EXPECT_EQ(editor->minimumSize(), loaded);
+    EXPECT_EQ(editor->maximumSize(), loaded);
+    editor->showMaximized();
+    QTRY_VERIFY_WITH_TIMEOUT(editor->width() > loaded.width(), 5000);
+    EXPECT_GT(editor->setList()->width(), px(5910));
+    editor->showNormal();
+    QTRY_COMPARE_WITH_TIMEOUT(editor->size(), loaded, 5000);
+    EXPECT_EQ(editor->maximumSize(), loaded);
+}
+
 TEST_F(CommandSetEditorTest, FifteenthSetIsAddedAndTheSixteenthRefused) {
     open(14);
     type("fifteen", "c15");
@@ -144,7 +165,8 @@ TEST_F(CommandSetEditorTest, RenewKeepsTheSelectionAndTheTypedTexts) {
     EXPECT_EQ(editor->setList()->currentRow(), 1);
     EXPECT_EQ(editor->nameBox()->text(), "  renamed ");
     EXPECT_EQ(editor->commandBox()->toPlainText(), "x\ny");
-    EXPECT_EQ(lines()[1], "renamed：x[↓]y");
+    // The line shows the name as typed, blanks included.
+    EXPECT_EQ(lines()[1], "  renamed ：x[↓]y");
     EXPECT_EQ(CommandSetFile(dir.path()).read(2), (CommandSet{"renamed", "x[↓]y"}));
     EXPECT_TRUE(editor->renewButton()->isEnabled());
     EXPECT_TRUE(editor->deleteButton()->isEnabled());
@@ -299,6 +321,9 @@ TEST_F(CommandSetEditorTest, EnlargedLayoutIsComputedFromTheLoadedSizeEveryTime)
     const QSize loaded = editor->size();
     const QRect loadedBox = editor->commandBox()->geometry();
     const QRect loadedList = editor->setList()->geometry();
+    // What maximizing does: the border's fixed size is lifted.
+    editor->setMinimumSize(0, 0);
+    editor->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     const int enlargedHeight = static_cast<int>(px(1695) * 1.5);
     for (int extra : {200, 300, 250}) {
         editor->resize(loaded.width() + extra, loaded.height() + extra);
