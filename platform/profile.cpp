@@ -426,6 +426,11 @@ bool writeProfileString(const std::string& path, std::string_view section, std::
     return replaceFileAtomically(path, out);
 }
 
+bool readsAsUtf8(std::string_view fileBytes) {
+    bool bom = false;
+    return detectEncoding(fileBytes, bom) == Encoding::Utf8;
+}
+
 std::string formatNumber(std::int64_t value) {
     return std::to_string(value);
 }

@@ -30,6 +30,12 @@ std::string getProfileString(const std::string& path, std::string_view section,
 bool writeProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
 
+// Whether a file of these bytes is read as UTF-8: it starts with a byte-order
+// mark, or it is valid UTF-8 holding a character that cannot also be read as
+// code-page-932 text (two-byte sequences whose second byte is A1-BF are also
+// two half-width katakana). Otherwise it is read as code page 932.
+bool readsAsUtf8(std::string_view fileBytes);
+
 // The "#0" number format: decimal, no leading zeros, a minus sign when negative.
 std::string formatNumber(std::int64_t value);
 
