@@ -61,7 +61,7 @@ TEST(ProfileRoundTrip, CrLfLfAndALoneCrEachEndALine) {
     ASSERT_TRUE(writeProfileString(path, "t", "d", "4"));
     ASSERT_TRUE(writeProfileString(path, "s", "a", "5"));
     ASSERT_TRUE(writeProfileString(path, "u", "e", "6"));
-    EXPECT_EQ(dir.read("t.ini"), "[s]\ra=5\r[t]\nb=2\r\nc=3\rd=4\r\n[u]\r\ne=6\r\n");
+    EXPECT_EQ(dir.read("t.ini"), "[s]\ra=5\r[t]\nb=2\r\nc=3\r\nd=4\r\n[u]\r\ne=6\r\n");
     EXPECT_EQ(getProfileInt(path, "t", "d", 0), 4);
 
     // The history after a last line that ends in a lone CR.
