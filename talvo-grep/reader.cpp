@@ -66,7 +66,8 @@ WindowReader::~WindowReader() {
 bool WindowReader::start(size_t want, std::string& error) {
     if (mappable_)
         in_.adviseSequential();
-    mode_ = forced_ == ReadMode::Map ? ReadMode::Map : ReadMode::Read;
+    // A file read whole in one go is read, whatever way is forced.
+    mode_ = forced_ == ReadMode::Map && want <= in_.size() ? ReadMode::Map : ReadMode::Read;
     started_ = nowNs();
     timed_ = false; // the first window also judges the text: not a fair sample
     fresh_ = 0;
