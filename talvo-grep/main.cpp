@@ -4,6 +4,7 @@
 // many threads as there are cores and prints the results in file order.
 // Only this file decides the exit status: 0 matched, 1 nothing, 2 an error.
 #include "talvo-grep/matcher.h"
+#include "talvo-grep/narrow.h"
 #include "talvo-grep/options.h"
 #include "talvo-grep/os.h"
 #include "talvo-grep/searcher.h"
@@ -28,7 +29,7 @@ struct Run {
 
 // Searches the files in parallel; results are printed strictly in file order.
 Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& files,
-              bool showNames) {
+              bool showNames, const std::vector<std::optional<result::Layout>>& ownResults) {
     Run run;
     std::atomic<long> totalLeft(o.maxTotal > 0 ? o.maxTotal : -1);
     Searcher searcher(o, m, showNames);
@@ -64,7 +65,11 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
                 write(part);
                 part.streamed = true;
             };
-            searcher.search(f, ctx, r, totalLeft);
+            const size_t i = static_cast<size_t>(&f - files.data());
+            if (ownResults[i])
+                searchResult(o, m, f, *ownResults[i], ctx, r, totalLeft);
+            else
+                searcher.search(f, ctx, r, totalLeft);
             deliver(r);
             if ((stopEarly && run.matched) || (o.maxTotal > 0 && totalLeft.load() <= 0))
                 break;
@@ -121,8 +126,12 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
             size_t i = next.fetch_add(1);
             if (i >= files.size())
                 break;
-            if (!cancel.load())
-                searcher.search(files[i], ctx, results[i], totalLeft);
+            if (!cancel.load()) {
+                if (ownResults[i])
+                    searchResult(o, m, files[i], *ownResults[i], ctx, results[i], totalLeft);
+                else
+                    searcher.search(files[i], ctx, results[i], totalLeft);
+            }
             done[i].store(true, std::memory_order_release);
             drain(false);
         }
@@ -195,7 +204,18 @@ int main(int argc, char** argv) {
         showNames = !o.noFileName && (o.recursive || o.fileSpecs.size() > 1 || wild ||
                                       files.size() > 1 || o.fullPath);
     }
-    Run run = searchAll(o, *matcher, files, showNames);
+    // A result file of talvo-grep's own is narrowed by its lines' text, and
+    // the output, when it goes to a file, carries the record that says so.
+    const bool recordOutput = result::writesWholeFile(1);
+    const auto ownResults = talvo::grep::ownResults(o, files);
+    Run run = searchAll(o, *matcher, files, showNames, ownResults);
+    if (recordOutput) {
+        os::flushOut();
+        if (auto layout = runLayout(o, showNames, ownResults))
+            result::markResult(1, *layout);
+        else
+            result::unmarkResult(1);
+    }
     if (failed || run.failed)
         return 2;
     return run.matched ? 0 : 1;

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <vector>
+
 namespace talvo::run::test {
 namespace {
 
@@ -141,6 +144,47 @@ TEST(Narrowing, TheHundredthStepIsRefusedAndEverythingCleanedUp) {
     EXPECT_FALSE(f.dir->exists("RESULT99.TXT"));
     EXPECT_FALSE(f.dir->exists("RESULT100.TXT"));
     EXPECT_TRUE(f.dir->exists("RESULT00.TXT"));
+}
+
+TEST(Narrowing, EachStepSearchesTheTextOfTheLinesAndKeepsTheirOrigins) {
+    struct Program {
+        QString base;
+        int number;
+        QString options; // line numbers, or the tag format
+    };
+    const std::vector<Program> programs{
+        {"CGREP", 1, " -n"}, {"CGREP", 1, " -t"},    {"DGREP", 2, " -n"}, {"IZGREP", 3, " -n"},
+        {"JGREP", 4, " -n"}, {"JGREP", 4, " -n-fn"}, {"WGREP", 5, " -n"}, {"YGREP", 6, " -t"},
+    };
+    for (const auto& program : programs) {
+        SCOPED_TRACE((program.base + program.options).toStdString());
+        SearchFixture f;
+        if (!f.realPrograms)
+            GTEST_SKIP() << "the bundled programs do not run in this build";
+        std::filesystem::create_directories(f.dir->file("src"));
+        f.dir->write("src/a.c", "int src = 1;\nint value = 2;\nreturn src + value;\n");
+        f.dir->write("src/b.c", "value here\n");
+        f.base = program.base;
+        f.program = program.number;
+        f.options = program.options;
+        f.grep("value", "src/*.c");
+        ASSERT_TRUE(f.session->runStatus()) << f.label1->text().toStdString();
+        const std::string first = f.dir->read("RESULT00.TXT");
+        const bool tag = program.options != " -n";
+        const std::string kept =
+            tag ? "src/a.c(3): return src + value;\n" : "src/a.c:3:return src + value;\n";
+        ASSERT_NE(first.find(kept), std::string::npos) << first;
+
+        // Every line's path holds "src"; only one line's text does.
+        f.narrowing->setChecked(true);
+        f.grep("src", "src/*.c");
+        EXPECT_EQ(f.dir->read("RESULT01.TXT"), kept);
+        f.grep("return", "src/*.c");
+        EXPECT_EQ(f.dir->read("RESULT02.TXT"), kept);
+        // Nothing of the text matches the path and line number.
+        f.grep("a\\.c", "src/*.c");
+        EXPECT_TRUE(f.label1->text().startsWith("No Lines Matched"));
+    }
 }
 
 } // namespace
