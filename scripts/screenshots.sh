@@ -8,6 +8,7 @@
 #   OUTDIR/tiny-mode.png      the tiny mode (Page Up in the pattern box)
 #   OUTDIR/busy-window.png    "Now busy ..." over the main window, searching a log
 #   OUTDIR/command-sets.png   the command-set editor opened by "&List"
+#   OUTDIR/result-view.png    talvo-view showing a result with line numbers
 # Needs Xvfb, openbox, xdotool, xprop and xwininfo (x11-utils), xwd (x11-apps),
 # iconv and convert (imagemagick). Every wait polls a condition with a time-out;
 # every process started is ended on the way out, also when a step fails.
@@ -221,3 +222,22 @@ fi
 ended() { ! kill -0 "$talvo" 2>/dev/null; }
 until_true 10 activate || true
 press_until 30 ended alt+q || echo "screenshots: talvo still runs after Alt+Q; ended on the way out" >&2
+
+# ---- Result view ------------------------------------------------------------------------------
+# A result with line numbers over a few files, written by talvo-grep itself so
+# the view knows what was searched for, then filtered by typing.
+mkdir -p "$home/src"
+printf '// 検索の入口\nint search(const char* word);\nint main() { return search("検索"); }\n' >"$home/src/main.c"
+printf '/* 検索語の比較 */\nstatic int compare(const char* a, const char* b);\nint search(const char* word) {\n    return compare(word, "検索");\n}\n' >"$home/src/search.c"
+(cd "$home" && ASAN_OPTIONS=detect_leaks=0 "$bin/cgrep.exe" -n -e '検索|search' '*.txt' 'src/*.c' >RESULT00.TXT) ||
+    die "cgrep.exe wrote no result"
+(cd "$work" && QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 LANG=C.UTF-8 \
+    exec "$bin/talvo-view" "$home/RESULT00.TXT") >"$work/view.log" 2>&1 &
+pids+=($!)
+view_pid=$!
+find_view() { view=$(xdotool search --all --onlyvisible --pid "$view_pid" --name 'talvo-view' 2>/dev/null | head -n 1) && [[ -n $view ]]; }
+until_true 30 find_view || die "no talvo-view window ($(head -c 500 "$work/view.log"))"
+xdotool windowsize --sync "$view" 760 420 >/dev/null 2>&1 || true
+xdotool windowactivate --sync "$view" >/dev/null 2>&1 || true
+keys Down
+shot result-view "$view"

@@ -340,6 +340,54 @@ if ((wired)); then
     check_key '検索ファイルヒストリー' 'ファイル名[1]' 'data/*.txt'
 fi
 grep -q '位置' "$ini_text" && ok "window position saved" || fail "no window position saved"
+# ---- The result view from Auto -------------------------------------------------------
+step "the result view from Auto, and a jump to a line"
+view_phase() {
+    [[ -x $bin/talvo-view ]] || { fail "$bin/talvo-view is missing"; return; }
+    # talvo-view is the editor; it jumps through the stand-in.
+    printf '[エディタ]\r\nファイル名=%s\r\n[起動時のGREP]\r\nGREP番号=1\r\n[共通オプション]\r\n行番号の付加=1\r\n[結果ビュー]\r\nエディタコマンド="%s" "{path}" {line} {column}\r\n' \
+        "$bin/talvo-view" "$editor" | iconv -f UTF-8 -t CP932 >"$ini"
+    (
+        cd "$work" &&
+            QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 LANG=C.UTF-8 \
+                exec "$bin/talvo" --home "$home"
+    ) >"$talvo_log" 2>&1 &
+    talvo_pid=$!
+    pids+=("$talvo_pid")
+    until_true 30 find_window || { fail "talvo did not start again"; return; }
+    until_true 10 activate
+    rm -f "$home/WWW.BAT"
+    keys alt+k && clear_box && type_text needle
+    keys alt+f && clear_box && type_text 'data/*.txt'
+    keys alt+a
+    view=
+    find_view() {
+        view=$(xdotool search --onlyvisible --name 'RESULT00.TXT - talvo-view' 2>/dev/null | head -n 1)
+        [[ -n $view ]]
+    }
+    until_true 60 find_view || { fail "Auto opened no talvo-view window"; return; }
+    pids+=("$(xdotool getwindowpid "$view")")
+    ok "Auto opened the result in talvo-view"
+    local calls_before
+    calls_before=$(editor_calls)
+    xdotool windowactivate --sync "$view" >/dev/null 2>&1
+    keys Return
+    jumped() { (($(editor_calls) > calls_before)); }
+    if until_true 30 jumped; then
+        local got want
+        got=$(tr '\n' ' ' <"$work/editor-call-$(editor_calls)")
+        want="$home/data/one.txt 2 5 "
+        [[ $got == "$want" ]] && ok "Enter in the view opened data/one.txt at line 2, column 5" ||
+            fail "the view started the editor with '$got', not '$want'"
+    else
+        fail "Enter in the view did not start the editor"
+    fi
+    until_true 10 activate
+    keys alt+q
+    until_true 30 gone || fail "talvo still runs after Alt+Q"
+}
+view_phase
+
 ((wired)) || echo "SKIPPED: the search steps (not wired yet)"
 ((pages)) || echo "SKIPPED: the page-key steps (not wired yet)"
 finish
