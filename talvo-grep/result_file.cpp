@@ -93,12 +93,8 @@ std::optional<Stamp> stampOf(int fd) {
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    Stamp s;
-    s.inode = static_cast<std::uint64_t>(st.st_ino);
-    s.size = static_cast<std::uint64_t>(st.st_size);
-    s.mtimeSeconds = st.st_mtim.tv_sec;
-    s.mtimeNanoseconds = st.st_mtim.tv_nsec;
-    return s;
+    return Stamp{static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_size),
+                 st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
 // "path(12): " from position p (at the "("): the end of the prefix, the line
@@ -286,32 +282,53 @@ void unmarkResult(int fd) {
     [[maybe_unused]] int ignored = fremovexattr(fd, kAttribute);
 }
 
-std::optional<Layout> resultLayout(int fd) {
+namespace {
+
+// The record of a file through fgetxattr or getxattr, and its stamp.
+template <typename GetAttribute>
+std::optional<Layout> recordedLayout(GetAttribute get, const std::optional<Stamp>& stamp) {
+    if (!stamp)
+        return std::nullopt;
     std::string buffer(4096, '\0');
-    ssize_t n = fgetxattr(fd, kAttribute, buffer.data(), buffer.size());
+    ssize_t n = get(buffer.data(), buffer.size());
     if (n < 0 && errno == ERANGE) {
-        ssize_t size = fgetxattr(fd, kAttribute, nullptr, 0);
+        ssize_t size = get(nullptr, 0);
         if (size <= 0 || static_cast<size_t>(size) > kMaxRecord)
             return std::nullopt;
         buffer.resize(static_cast<size_t>(size));
-        n = fgetxattr(fd, kAttribute, buffer.data(), buffer.size());
+        n = get(buffer.data(), buffer.size());
     }
     if (n <= 0)
         return std::nullopt;
     auto record = parseRecord(std::string_view(buffer.data(), static_cast<size_t>(n)));
-    auto stamp = stampOf(fd);
-    if (!record || !stamp || record->second != *stamp)
+    if (!record || record->second != *stamp)
         return std::nullopt;
     return record->first;
 }
 
-std::optional<Layout> resultLayout(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+std::optional<Stamp> stampOf(const struct stat& st) {
+    if (!S_ISREG(st.st_mode))
         return std::nullopt;
-    auto layout = resultLayout(fd);
-    close(fd);
-    return layout;
+    return Stamp{static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_size),
+                 st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+} // namespace
+
+std::optional<Layout> resultLayout(int fd) {
+    return recordedLayout(
+        [fd](char* data, size_t size) { return fgetxattr(fd, kAttribute, data, size); },
+        stampOf(fd));
+}
+
+std::optional<Layout> resultLayout(const std::string& path) {
+    // Looked at without opening it: opening a named pipe would count as its reader.
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return recordedLayout(
+        [&path](char* data, size_t size) { return getxattr(path.c_str(), kAttribute, data, size); },
+        stampOf(st));
 }
 
 Origin parseLine(std::string_view line, const Layout& layout, std::string_view groupPath) {
