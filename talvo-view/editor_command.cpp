@@ -86,14 +86,9 @@ QString loadCommand(const std::string& iniPath) {
 }
 
 bool saveCommand(const std::string& iniPath, const QString& command) {
-    QString value = command.trimmed();
-    // The reader takes off one pair of quotes around the whole value: a template
-    // that begins and ends with a quote gets one more pair to lose.
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-        value.back() == value.front())
-        value = u'"' + value + u'"';
+    // The profile layer keeps a value that begins and ends with a quote as written.
     return platform::writeProfileString(iniPath, kViewSection, kEditorCommandKey,
-                                        value.toStdString());
+                                        command.trimmed().toStdString());
 }
 
 } // namespace talvo::view
