@@ -114,6 +114,13 @@ row "never matches" "$C" "$CG -e zqxjwvnomatch big.txt" "grep zqxjwvnomatch big.
   "rg --no-ignore zqxjwvnomatch big.txt" "ugrep zqxjwvnomatch big.txt"
 row "count -c static" "$C" "$CG -c -e static big.txt" "grep -c static big.txt" \
   "rg --no-ignore -c static big.txt" "ugrep -c static big.txt"
+# Word tests and the word search: the word character is decoded from the text.
+row 'word \w+_RESUME\b' "$C" "$CG -c -e '\w+_RESUME\b' big.txt" "grep -E -c '\w+_RESUME\b' big.txt" \
+  "rg --no-ignore -c '\w+_RESUME\b' big.txt" "ugrep -c '\w+_RESUME\b' big.txt"
+row "word -w PM_RESUME" "$C" "$CG -w -c -e PM_RESUME big.txt" "grep -w -c PM_RESUME big.txt" \
+  "rg --no-ignore -w -c PM_RESUME big.txt" "ugrep -w -c PM_RESUME big.txt"
+row 'word \bn\w+e\b' "$C" "$CG -c -e '\bn\w+e\b' big.txt" "grep -E -c '\bn\w+e\b' big.txt" \
+  "rg --no-ignore -c '\bn\w+e\b' big.txt" "ugrep -c '\bn\w+e\b' big.txt"
 # The tree: hidden files included, no ignore files, links below the start not followed.
 row "recursive -n tree" "$C/tree/linux-6.1" "$YG -r -n -e PM_RESUME '*.*'" "grep -rn PM_RESUME ." \
   "rg --no-ignore --hidden -n PM_RESUME" "ugrep -r --hidden -n PM_RESUME"
@@ -134,5 +141,17 @@ for k in utf8 cp932 eucjp; do
     [[ -n $ug ]] && u="ugrep -a '$p' $f"
     row "ja $k $p" "$C" "$CG -e '$p' $f" "$g" "rg --no-ignore -E $rgenc '$p' $f" "$u"
   done
+done
+# The word search in Japanese text: Shift-JIS and EUC-JP are held to the
+# UTF-8 time of talvo-grep itself.
+for k in utf8 cp932 eucjp; do
+  f=ja/ja-$k-x12.txt
+  case $k in
+    utf8) rgenc=utf-8 g="grep -w -c ファイル $f" gb="grep -E -c '\bファイル' $f" u="ugrep -a -w -c ファイル $f" ;;
+    cp932) rgenc=shift_jis g=- gb=- u=- ;;
+    eucjp) rgenc=euc-jp g=- gb=- u=- ;;
+  esac
+  row "ja $k -w ファイル" "$C" "$CG -w -c -e ファイル $f" "$g" "rg --no-ignore -E $rgenc -w -c ファイル $f" "$u"
+  row "ja $k \\bファイル" "$C" "$CG -c -e '\bファイル' $f" "$gb" "rg --no-ignore -E $rgenc -c '\bファイル' $f" -
 done
 rm -f "$OUT" "$MEM"

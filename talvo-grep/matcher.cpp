@@ -4,6 +4,7 @@
 #include "talvo-grep/pattern_cost.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <hs/hs.h>
 
@@ -24,21 +25,45 @@ bool isLegacy(TextKind k) {
     return k == TextKind::ShiftJis || k == TextKind::EucJp;
 }
 
-// Walks backwards to the character before offset in UTF-8 text.
-char32_t utf8Before(std::string_view s, size_t offset) {
-    if (offset == 0)
-        return 0;
-    size_t i = offset - 1;
-    while (i > 0 && offset - i < 4 && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
-        --i;
-    std::u32string d = decodePatternText(s.substr(i, offset - i));
-    return d.empty() ? 0 : d.back();
-}
-char32_t utf8At(std::string_view s, size_t offset) {
-    if (offset >= s.size())
-        return 0;
-    std::u32string d = decodePatternText(s.substr(offset, std::min<size_t>(4, s.size() - offset)));
-    return d.empty() ? 0 : d.front();
+// Answers the word tests that the emitted PCRE2 text holds as callouts: 0
+// lets the match go on, 1 makes it backtrack. data points to the TextKind of
+// the subject.
+int onWordCallout(pcre2_callout_block* block, void* data) {
+    TextKind kind = *static_cast<const TextKind*>(data);
+    std::string_view text(reinterpret_cast<const char*>(block->subject), block->subject_length);
+    size_t at = block->current_position;
+    auto before = [&] { return wordCharBefore(kind, text, at); };
+    auto after = [&] { return wordCharAfter(kind, text, at); };
+    bool holds = true;
+    switch (block->callout_number) {
+    case kCalloutBoundary:
+        holds = before() != after();
+        break;
+    case kCalloutNotBoundary:
+        holds = before() == after();
+        break;
+    case kCalloutWordStart:
+        holds = !before() && after();
+        break;
+    case kCalloutWordEnd:
+        holds = before() && !after();
+        break;
+    case kCalloutNoWordBefore:
+        holds = !before();
+        break;
+    case kCalloutNoWordAfter:
+        holds = !after();
+        break;
+    case kCalloutNonEmpty:
+        holds = at > block->start_match;
+        break;
+    case kCalloutEmpty:
+        holds = at == block->start_match;
+        break;
+    default:
+        break;
+    }
+    return holds ? 0 : 1;
 }
 } // namespace
 
@@ -47,13 +72,19 @@ struct Term {
     hs_database_t* hs = nullptr;
     bool hsExact = false;
     pcre2_code* re = nullptr;
+    // A whole-word search of a pattern that can match the empty string, as
+    // GNU grep has it: re takes only longer matches, an empty one counts
+    // where emptyWord finds it and nonEmptyAt, anchored there, finds none.
+    pcre2_code* emptyWord = nullptr;
+    pcre2_code* nonEmptyAt = nullptr;
     std::string literal; // required literal in the file's bytes, for memchr
     bool everyLine = false;
     ~Term() {
         if (hs)
             hs_free_database(hs);
-        if (re)
-            pcre2_code_free(re);
+        for (pcre2_code* c : {re, emptyWord, nonEmptyAt})
+            if (c)
+                pcre2_code_free(c);
     }
 };
 
@@ -68,9 +99,11 @@ struct ScanContext::Impl {
     pcre2_match_context* mctx = nullptr;
     pcre2_jit_stack* stack = nullptr;
     std::vector<size_t> candidates;
+    TextKind calloutKind = TextKind::Utf8; // of the subject being matched
     Impl() {
         md = pcre2_match_data_create(64, nullptr);
         mctx = pcre2_match_context_create(nullptr);
+        pcre2_set_callout(mctx, onWordCallout, &calloutKind);
         pcre2_set_match_limit(mctx, kMatchLimit);
         pcre2_set_depth_limit(mctx, kDepthLimit);
         stack = pcre2_jit_stack_create(64 << 10, kJitStackMax, nullptr);
@@ -172,26 +205,66 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
     EmitOptions eo;
     eo.ignoreCase = spec.ignoreCase;
     eo.wholeLine = spec.wholeLine;
+    // As in GNU grep, a whole-line search is never also a whole-word one.
+    eo.wholeWord = spec.word && !spec.wholeLine;
+    bool emptyWords = eo.wholeWord && canMatchEmpty(p);
+    if (emptyWords)
+        eo.length = EmitOptions::Length::NonEmpty;
     t.everyLine = matchesEveryLine(p) && !spec.wholeLine && !spec.word;
-    std::string text = isLegacy(kind) ? emitLegacy(p, eo, Encoding::get(kind)) : emitUtf8(p, eo);
+    auto emit = [&](const EmitOptions& o) {
+        return isLegacy(kind) ? emitLegacy(p, o, Encoding::get(kind)) : emitUtf8(p, o);
+    };
+    std::string text = emit(eo);
+    // Hyperscan gets the pattern without its word tests, which only PCRE2
+    // can answer: its matches are then candidates for PCRE2 to confirm.
+    bool wordTests = spec.word || hasWordAssertion(p);
+    EmitOptions ho = eo;
+    ho.wordCallouts = false;
+    bool widened = false;
+    ho.widenLargeClasses = true;
+    ho.inexact = &widened;
+    std::string hsText = emit(ho);
+    bool hsConfirm = wordTests || widened;
 
     uint32_t opts = PCRE2_MULTILINE;
     if (kind == TextKind::Utf8)
         opts |= PCRE2_UTF | PCRE2_UCP | PCRE2_NO_UTF_CHECK;
     if (kind == TextKind::Bytes)
         opts |= PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF;
-    int code = 0;
-    PCRE2_SIZE offset = 0;
-    t.re = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), opts, &code,
-                         &offset, nullptr);
-    if (t.re == nullptr) {
-        error = code == PCRE2_ERROR_PATTERN_TOO_LARGE ? tooComplexMessage() : pcreError(code);
+    // PCRE2 reads past a callout as if it were not there: "\W+" before the
+    // end of a whole-word match would become possessive and never give back
+    // the character that the test refuses, and ".*" after "\B" would try
+    // only the line start.
+    if (wordTests)
+        opts |= PCRE2_NO_AUTO_POSSESS | PCRE2_NO_DOTSTAR_ANCHOR;
+    auto compile = [&](const std::string& source) -> pcre2_code* {
+        int code = 0;
+        PCRE2_SIZE offset = 0;
+        pcre2_code* re = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(source.data()), source.size(),
+                                       opts, &code, &offset, nullptr);
+        if (re == nullptr) {
+            error = code == PCRE2_ERROR_PATTERN_TOO_LARGE ? tooComplexMessage() : pcreError(code);
+            return nullptr;
+        }
+        // Without JIT the interpreter still works. Matches across lines are
+        // searched window by window, with partial matches at a window's end.
+        pcre2_jit_compile(re, spec.crossLines ? PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD
+                                              : PCRE2_JIT_COMPLETE);
+        return re;
+    };
+    t.re = compile(text);
+    if (t.re == nullptr)
         return false;
+    if (emptyWords) {
+        EmitOptions empty = eo;
+        empty.length = EmitOptions::Length::Empty;
+        EmitOptions longer = eo;
+        longer.wholeWord = false;
+        t.emptyWord = compile(emit(empty));
+        t.nonEmptyAt = compile(emit(longer));
+        if (!t.emptyWord || !t.nonEmptyAt)
+            return false;
     }
-    // Without JIT the interpreter still works. Matches across lines are
-    // searched window by window, with partial matches at a window's end.
-    pcre2_jit_compile(t.re, spec.crossLines ? PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD
-                                            : PCRE2_JIT_COMPLETE);
 
     // Hyperscan cannot read invalid UTF-8 safely, so raw bytes go to PCRE2 alone,
     // as do patterns that would take it too long to compile.
@@ -200,8 +273,23 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
         if (kind == TextKind::Utf8)
             flags |= HS_FLAG_UTF8 | HS_FLAG_UCP;
         hs_compile_error_t* err = nullptr;
-        if (hs_compile(text.c_str(), flags, HS_MODE_BLOCK, nullptr, &t.hs, &err) == HS_SUCCESS) {
-            t.hsExact = true;
+        hs_expr_info_t* info = nullptr;
+        // Without its word tests a pattern may match the empty string, and
+        // then every line is a candidate: PCRE2 alone reads them.
+        bool emptyMatch = false;
+        if (hsConfirm && hs_expression_info(hsText.c_str(), flags, &info, &err) == HS_SUCCESS) {
+            emptyMatch = info->min_width == 0;
+            std::free(info);
+        }
+        if (err) {
+            hs_free_compile_error(err);
+            err = nullptr;
+        }
+        if (emptyMatch) {
+            // No prefilter: every line goes to PCRE2.
+        } else if (hs_compile(hsText.c_str(), flags, HS_MODE_BLOCK, nullptr, &t.hs, &err) ==
+                   HS_SUCCESS) {
+            t.hsExact = !hsConfirm;
         } else {
             hs_free_compile_error(err);
             err = nullptr;
@@ -211,7 +299,7 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
             bool loose = false;
             if (kind == TextKind::ShiftJis && !eo.wholeLine)
                 t.hs = compileSpellings(p, spec, Encoding::get(kind), loose);
-            if (t.hs == nullptr && hs_compile(text.c_str(), flags | HS_FLAG_PREFILTER,
+            if (t.hs == nullptr && hs_compile(hsText.c_str(), flags | HS_FLAG_PREFILTER,
                                               HS_MODE_BLOCK, nullptr, &t.hs, &err) != HS_SUCCESS) {
                 hs_free_compile_error(err);
                 t.hs = nullptr;
@@ -262,31 +350,6 @@ int onHsMatch(unsigned, unsigned long long, unsigned long long to, unsigned, voi
     c->lines->push_back(c->base + start);
     c->lastEnd = end;
     return c->lines->size() >= c->limit ? 1 : 0;
-}
-
-// The character before and after a match, in the line's encoding.
-bool wordBounded(TextKind kind, std::string_view line, size_t s, size_t e) {
-    char32_t before = 0, after = 0;
-    if (isLegacy(kind)) {
-        const Encoding& enc = Encoding::get(kind);
-        auto p = reinterpret_cast<const unsigned char*>(line.data());
-        auto end = p + line.size();
-        size_t i = 0, prev = 0;
-        bool has = false;
-        while (i < s) {
-            prev = i;
-            has = true;
-            i += enc.charLength(p + i, end);
-        }
-        if (has)
-            before = enc.decode(p + prev, s - prev);
-        if (e < line.size())
-            after = enc.decode(p + e, enc.charLength(p + e, end));
-    } else {
-        before = utf8Before(line, s);
-        after = utf8At(line, e);
-    }
-    return !(before && isWordChar(before)) && !(after && isWordChar(after));
 }
 
 } // namespace
@@ -398,29 +461,55 @@ namespace {
 // Finds the first acceptable match of t in line at or after from.
 // Returns 1 found, 0 none, -1 engine limit.
 int findInLine(const Term& t, TextKind kind, ScanContext::Impl& ctx, std::string_view line,
-               size_t from, bool word, size_t& ms, size_t& me) {
+               size_t from, size_t& ms, size_t& me) {
     uint32_t opts = kind == TextKind::Utf8 ? PCRE2_NO_UTF_CHECK : 0;
-    size_t start = from;
-    while (start <= line.size()) {
-        int rc = pcre2_match(t.re, reinterpret_cast<PCRE2_SPTR>(line.data()), line.size(), start,
-                             opts, ctx.md, ctx.mctx);
-        if (rc == PCRE2_ERROR_NOMATCH)
-            return 0;
-        if (rc < 0)
-            return -1;
-        PCRE2_SIZE* ov = pcre2_get_ovector_pointer(ctx.md);
-        ms = ov[0];
-        me = ov[1];
-        bool ok = true;
-        if (isLegacy(kind)) {
-            const Encoding& enc = Encoding::get(kind);
-            ok = enc.isBoundary(line, ms) && enc.isBoundary(line, me);
+    ctx.calloutKind = kind;
+    auto subject = reinterpret_cast<PCRE2_SPTR>(line.data());
+    // The first match of code at or after start that begins and ends on
+    // character boundaries.
+    auto first = [&](const pcre2_code* code, size_t start) -> int {
+        while (start <= line.size()) {
+            int rc = pcre2_match(code, subject, line.size(), start, opts, ctx.md, ctx.mctx);
+            if (rc == PCRE2_ERROR_NOMATCH)
+                return 0;
+            if (rc < 0)
+                return -1;
+            PCRE2_SIZE* ov = pcre2_get_ovector_pointer(ctx.md);
+            ms = ov[0];
+            me = ov[1];
+            bool ok = true;
+            if (isLegacy(kind)) {
+                const Encoding& enc = Encoding::get(kind);
+                ok = enc.isBoundary(line, ms) && enc.isBoundary(line, me);
+            }
+            if (ok)
+                return 1;
+            start = ms + 1;
+            if (kind == TextKind::Utf8) {
+                while (start < line.size() &&
+                       (static_cast<unsigned char>(line[start]) & 0xC0) == 0x80)
+                    ++start;
+            }
         }
-        if (ok && word)
-            ok = me > ms && wordBounded(kind, line, ms, me);
-        if (ok)
+        return 0;
+    };
+    int r = first(t.re, from);
+    if (r != 0 || !t.emptyWord)
+        return r;
+    for (size_t start = from; start <= line.size();) {
+        r = first(t.emptyWord, start);
+        if (r <= 0)
+            return r;
+        size_t at = ms;
+        int longer = pcre2_match(t.nonEmptyAt, subject, line.size(), at, opts | PCRE2_ANCHORED,
+                                 ctx.md, ctx.mctx);
+        if (longer == PCRE2_ERROR_NOMATCH) {
+            ms = me = at;
             return 1;
-        start = ms + 1;
+        }
+        if (longer < 0)
+            return -1;
+        start = at + 1;
         if (kind == TextKind::Utf8) {
             while (start < line.size() && (static_cast<unsigned char>(line[start]) & 0xC0) == 0x80)
                 ++start;
@@ -457,7 +546,7 @@ bool Matcher::lineMatches(TextKind kind, ScanContext& ctx, std::string_view line
         if (t->everyLine)
             continue;
         size_t ms = 0, me = 0;
-        int r = findInLine(*t, kind, *ctx.impl_, line, 0, spec_.word, ms, me);
+        int r = findInLine(*t, kind, *ctx.impl_, line, 0, ms, me);
         if (r < 0) {
             error = limitError();
             return false;
@@ -481,7 +570,7 @@ bool Matcher::matchesInLine(TextKind kind, ScanContext& ctx, std::string_view li
     for (const auto& t : set->terms) {
         size_t from = 0, ms = 0, me = 0;
         while (from <= line.size()) {
-            int r = findInLine(*t, kind, *ctx.impl_, line, from, spec_.word, ms, me);
+            int r = findInLine(*t, kind, *ctx.impl_, line, from, ms, me);
             if (r < 0) {
                 error = limitError();
                 return false;
@@ -544,7 +633,7 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                 if (t.everyLine)
                     continue;
                 size_t ms = 0, me = 0;
-                int r = findInLine(t, kind, c, line, 0, spec_.word, ms, me);
+                int r = findInLine(t, kind, c, line, 0, ms, me);
                 if (r < 0) {
                     error = limitError();
                     failed = true;
@@ -625,7 +714,7 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
             size_t e = lineEnd(at);
             std::string_view line = data.substr(s, e - s);
             size_t ms = 0, me = 0;
-            int r = findInLine(first, kind, c, line, 0, spec_.word, ms, me);
+            int r = findInLine(first, kind, c, line, 0, ms, me);
             if (r < 0) {
                 error = limitError();
                 return false;
@@ -670,6 +759,7 @@ bool Matcher::scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx
     const Term& first = *set.terms[0];
     const bool legacy = isLegacy(kind);
     const uint32_t opts = kind == TextKind::Utf8 ? PCRE2_NO_UTF_CHECK : 0;
+    c.calloutKind = kind;
 
     auto lineStart = [&](size_t at) -> size_t {
         if (at == 0)
@@ -701,11 +791,6 @@ bool Matcher::scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx
             std::count(data.begin() + static_cast<long>(ms), data.begin() + static_cast<long>(me),
                        '\n') > spec_.maxLineBreaks)
             return false;
-        if (spec_.word) {
-            size_t ls = lineStart(ms);
-            size_t le = lineEnd(me);
-            return me > ms && wordBounded(kind, data.substr(ls, le - ls), ms - ls, me - ls);
-        }
         return true;
     };
 
@@ -718,7 +803,7 @@ bool Matcher::scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx
             if (t.everyLine)
                 continue;
             size_t ms = 0, me = 0;
-            int r = findInLine(t, kind, c, lines, 0, spec_.word, ms, me);
+            int r = findInLine(t, kind, c, lines, 0, ms, me);
             if (r < 0) {
                 error = limitError();
                 failed = true;

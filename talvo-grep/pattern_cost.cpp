@@ -49,6 +49,8 @@ uint64_t cost(const Node& n) {
     case Node::Kind::Literal:
     case Node::Kind::WordBoundary:
     case Node::Kind::NotWordBoundary:
+    case Node::Kind::WordStart:
+    case Node::Kind::WordEnd:
     case Node::Kind::Backref:
         return 1;
     case Node::Kind::Any:

@@ -59,38 +59,61 @@ std::u32string decodePatternText(std::string_view bytes) {
 // ---------------------------------------------------------------------------
 // Character predicates shared by every encoding.
 
-bool isWordChar(char32_t c) {
-    if (c < 0x80) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-               c == '_';
-    }
-    return (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) // Latin letters
-           || (c >= 0x370 && c <= 0x3FF)                       // Greek
-           || (c >= 0x400 && c <= 0x4FF)                       // Cyrillic
-           || c == 0x3005 || c == 0x3006 || c == 0x3007        // 々 〆 〇
-           || (c >= 0x3041 && c <= 0x309F)                     // hiragana
-           || (c >= 0x30A1 && c <= 0x30FF && c != 0x30FB)      // katakana but ・
-           || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
-           (c >= 0xF900 && c <= 0xFAFF)    // kanji
-           || (c >= 0xFF10 && c <= 0xFF19) // full-width digits
-           || (c >= 0xFF21 && c <= 0xFF3A) || (c >= 0xFF41 && c <= 0xFF5A) || c == 0xFF3F ||
-           (c >= 0xFF66 && c <= 0xFF9F) // half-width katakana
-           || (c >= 0x20000 && c <= 0x3FFFF);
-}
-
 namespace {
+constexpr CodeRange kDigitRanges[] = {{'0', '9'}, {0xFF10, 0xFF19}};
+constexpr CodeRange kSpaceRanges[] = {
+    {'\t', '\r'},     {' ', ' '},       {0x85, 0x85},     {0xA0, 0xA0},     {0x1680, 0x1680},
+    {0x2000, 0x200A}, {0x2028, 0x2029}, {0x202F, 0x202F}, {0x205F, 0x205F}, {0x3000, 0x3000}};
+
+bool inRanges(std::span<const CodeRange> set, char32_t c) {
+    return std::any_of(set.begin(), set.end(),
+                       [c](const CodeRange& r) { return c >= r.lo && c <= r.hi; });
+}
 bool isDigitChar(char32_t c) {
-    return (c >= '0' && c <= '9') || (c >= 0xFF10 && c <= 0xFF19);
+    return inRanges(kDigitRanges, c);
 }
 bool isSpaceChar(char32_t c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == 0x85 ||
-           c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
-           c == 0x202F || c == 0x205F || c == 0x3000;
+    return inRanges(kSpaceRanges, c);
 }
-// The spaces as class text for the engines; a line feed is left out on purpose.
-constexpr const char* kSpaceClassItems =
-    "\\t\\x0b\\x0c\\r \\x{85}\\x{a0}\\x{1680}\\x{2000}-\\x{200a}\\x{2028}\\x{2029}"
-    "\\x{202f}\\x{205f}\\x{3000}";
+
+// Sorts and joins overlapping or touching ranges.
+void normalize(std::vector<CodeRange>& v) {
+    std::sort(v.begin(), v.end(),
+              [](const CodeRange& a, const CodeRange& b) { return a.lo < b.lo; });
+    std::vector<CodeRange> out;
+    for (const CodeRange& r : v) {
+        if (!out.empty() && r.lo <= out.back().hi + 1)
+            out.back().hi = std::max(out.back().hi, r.hi);
+        else
+            out.push_back(r);
+    }
+    v = std::move(out);
+}
+
+// Every code point that a normalized set leaves out.
+std::vector<CodeRange> complement(std::span<const CodeRange> set) {
+    std::vector<CodeRange> out;
+    char32_t next = 0;
+    for (const CodeRange& r : set) {
+        if (r.lo > next)
+            out.push_back({next, r.lo - 1});
+        next = r.hi + 1;
+    }
+    if (next <= 0x10FFFF)
+        out.push_back({next, 0x10FFFF});
+    return out;
+}
+
+void addAll(std::vector<CodeRange>& to, std::span<const CodeRange> set, bool inverted) {
+    if (!inverted) {
+        to.insert(to.end(), set.begin(), set.end());
+        return;
+    }
+    std::vector<CodeRange> sorted(set.begin(), set.end());
+    normalize(sorted);
+    for (const CodeRange& r : complement(sorted))
+        to.push_back(r);
+}
 } // namespace
 
 char32_t otherCase(char32_t c) {
@@ -117,6 +140,44 @@ bool CharClass::contains(char32_t c) const {
          (digit && isDigitChar(c)) || (notDigit && !isDigitChar(c)) || (space && isSpaceChar(c)) ||
          (notSpace && !isSpaceChar(c));
     return negated ? !in : in;
+}
+
+std::vector<CodeRange> classRanges(const CharClass& k) {
+    std::vector<CodeRange> v;
+    for (const auto& r : k.ranges)
+        v.push_back({r.lo, r.hi});
+    if (k.word || k.notWord) {
+        if (k.word)
+            addAll(v, wordCharRanges(), false);
+        if (k.notWord)
+            addAll(v, wordCharRanges(), true);
+    }
+    if (k.digit)
+        addAll(v, kDigitRanges, false);
+    if (k.notDigit)
+        addAll(v, kDigitRanges, true);
+    if (k.space)
+        addAll(v, kSpaceRanges, false);
+    if (k.notSpace)
+        addAll(v, kSpaceRanges, true);
+    normalize(v);
+    if (k.negated)
+        v = complement(v);
+    // No class holds a line feed or a surrogate.
+    std::vector<CodeRange> out;
+    for (CodeRange r : v) {
+        for (CodeRange gap : {CodeRange{'\n', '\n'}, CodeRange{0xD800, 0xDFFF}}) {
+            if (r.lo < gap.lo && r.hi >= gap.lo) {
+                out.push_back({r.lo, gap.lo - 1});
+                r.lo = gap.lo;
+            }
+            if (r.lo >= gap.lo && r.lo <= gap.hi)
+                r.lo = gap.hi + 1;
+        }
+        if (r.lo <= r.hi)
+            out.push_back(r);
+    }
+    return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -190,7 +251,12 @@ private:
         NodePtr n = makeNode(Node::Kind::Concat);
         while (!error_ && !atEnd() && !altBar() && s_[pos_] != ')') {
             size_t at = pos_;
-            NodePtr a = atom();
+            // A "*" that follows nothing (or only "^") stands for itself.
+            bool leadingStar =
+                s_[pos_] == '*' &&
+                std::all_of(n->children.begin(), n->children.end(),
+                            [](const NodePtr& c) { return c->kind == Node::Kind::LineStart; });
+            NodePtr a = leadingStar ? (++pos_, literal('*')) : atom();
             if (error_)
                 break;
             while (!error_ && !atEnd()) {
@@ -224,6 +290,8 @@ private:
     // Applies a quantifier at pos_ to a; false when there is none.
     bool quantifier(NodePtr& a, size_t atomAt) {
         char32_t c = s_[pos_];
+        if (c == '*' && a->kind == Node::Kind::LineStart)
+            return false; // "^*" is a star at the line start
         int min = 0, max = 0;
         size_t at = pos_;
         if (c == '*') {
@@ -266,16 +334,19 @@ private:
         switch (a->kind) {
         case Node::Kind::LineStart:
         case Node::Kind::LineEnd:
-        case Node::Kind::WordBoundary:
-        case Node::Kind::NotWordBoundary:
-        case Node::Kind::Empty:
             fail("nothing to repeat before \"" + std::string(1, static_cast<char>(c)) + "\"", at);
             return false;
-        case Node::Kind::Repeat:
-            if (a->max == -1 && max == -1 && !atEnd() && s_[pos_] != '?' && s_[pos_] != '+') {
-                // a** is a*; keep it simple for the engines.
-            }
-            break;
+        case Node::Kind::WordBoundary:
+        case Node::Kind::NotWordBoundary:
+        case Node::Kind::WordStart:
+        case Node::Kind::WordEnd:
+        case Node::Kind::Empty:
+            // A repeated test holds once or, when it may be left out, always.
+            if (min == 0)
+                a = makeNode(Node::Kind::Empty);
+            if (!atEnd() && (s_[pos_] == '?' || s_[pos_] == '+'))
+                ++pos_;
+            return true;
         default:
             break;
         }
@@ -465,11 +536,13 @@ private:
         case 'S':
             return cls([](CharClass& k) { k.notSpace = true; });
         case 'b':
-        case '<':
-        case '>':
             return makeNode(Node::Kind::WordBoundary);
         case 'B':
             return makeNode(Node::Kind::NotWordBoundary);
+        case '<':
+            return makeNode(Node::Kind::WordStart);
+        case '>':
+            return makeNode(Node::Kind::WordEnd);
         case 'n':
             fail("a pattern cannot match a line break (\\n)", at);
             return nullptr;
@@ -737,6 +810,20 @@ void appendQuantifier(std::string& out, const Node& n) {
         out += "+";
 }
 
+// A word test as the callout the matcher answers, or nothing for Hyperscan.
+void appendWordTest(Node::Kind kind, const EmitOptions& o, std::string& out) {
+    if (!o.wordCallouts)
+        return;
+    int number = kind == Node::Kind::WordBoundary      ? kCalloutBoundary
+                 : kind == Node::Kind::NotWordBoundary ? kCalloutNotBoundary
+                 : kind == Node::Kind::WordStart       ? kCalloutWordStart
+                                                       : kCalloutWordEnd;
+    out += "(?C" + std::to_string(number) + ")";
+}
+
+// Classes with more ranges than this may be widened for Hyperscan.
+constexpr size_t kLargeClass = 24;
+
 class Utf8Emitter {
 public:
     Utf8Emitter(const EmitOptions& o, int groupOffset) : o_(o), offset_(groupOffset) {}
@@ -770,10 +857,10 @@ public:
             out += "(?:\\r?$)";
             break;
         case Node::Kind::WordBoundary:
-            out += "\\b";
-            break;
         case Node::Kind::NotWordBoundary:
-            out += "\\B";
+        case Node::Kind::WordStart:
+        case Node::Kind::WordEnd:
+            appendWordTest(n.kind, o_, out);
             break;
         case Node::Kind::Group:
             out += "(";
@@ -833,48 +920,28 @@ private:
     }
 
     void emitClass(const CharClass& k, std::string& out) {
-        // Negated sets outside brackets cannot exclude the line feed; spell them.
-        bool onlyNegatedSet = k.ranges.empty() && !k.word && !k.digit && !k.space &&
-                              (k.notWord + k.notDigit + k.notSpace) == 1;
-        if (onlyNegatedSet) {
-            out += k.negated ? "[" : "[^\\n";
-            if (k.notWord)
-                out += "\\w";
-            if (k.notDigit)
-                out += "\\d";
-            if (k.notSpace)
-                out += kSpaceClassItems;
-            out += "]";
-            if (k.negated) {
-                // [^\W] is \w, which never holds a line feed.
-            }
-            return;
+        std::vector<CodeRange> set = classRanges(k);
+        if (o_.widenLargeClasses && set.size() > kLargeClass && set.back().hi >= 0x80) {
+            // The ASCII part as it is, then every other character.
+            while (!set.empty() && set.back().lo >= 0x80)
+                set.pop_back();
+            if (!set.empty() && set.back().hi >= 0x80)
+                set.back().hi = 0x7F;
+            set.push_back({0x80, 0x10FFFF});
+            if (o_.inexact)
+                *o_.inexact = true;
         }
-        out += k.negated ? "[^\\n" : "[";
-        for (const auto& r : k.ranges) {
-            if (r.lo == '\n' && r.hi == '\n')
-                continue;
+        out += "[";
+        for (const CodeRange& r : set) {
             appendCodeUtf8Text(out, r.lo);
             if (r.hi != r.lo) {
-                out += "-";
+                if (r.hi != r.lo + 1)
+                    out += "-";
                 appendCodeUtf8Text(out, r.hi);
             }
         }
-        if (k.word)
-            out += "\\w";
-        if (k.digit)
-            out += "\\d";
-        if (k.space)
-            out += kSpaceClassItems;
-        if (k.notWord)
-            out += "\\W";
-        if (k.notDigit)
-            out += "\\D";
-        if (k.notSpace)
-            out += "\\S";
-        if (out.back() == '[') {
+        if (set.empty())
             out += "\\x{10ffff}"; // an empty class: matches only a non-character
-        }
         out += "]";
     }
 
@@ -917,10 +984,10 @@ public:
             out += "(?:\\r?$)";
             break;
         case Node::Kind::WordBoundary:
-            out += "\\b";
-            break;
         case Node::Kind::NotWordBoundary:
-            out += "\\B";
+        case Node::Kind::WordStart:
+        case Node::Kind::WordEnd:
+            appendWordTest(n.kind, o_, out);
             break;
         case Node::Kind::Group:
             out += "(";
@@ -1061,6 +1128,15 @@ private:
             appendByteSet(b, singles);
             branches.push_back(b);
         }
+        if (o_.widenLargeClasses && joined.size() > kLargeClass) {
+            // Every character of two or more bytes.
+            branches.push_back(enc_.kind() == TextKind::ShiftJis
+                                   ? "[\\x81-\\x9f\\xe0-\\xfc][\\x40-\\x7e\\x80-\\xfc]"
+                                   : "(?:\\x8e[\\xa1-\\xdf]|\\x8f?[\\xa1-\\xfe][\\xa1-\\xfe])");
+            joined.clear();
+            if (o_.inexact)
+                *o_.inexact = true;
+        }
         for (const auto& [key, leads] : joined) {
             std::string b;
             for (unsigned char h : key.first)
@@ -1091,8 +1167,29 @@ private:
     int offset_;
 };
 
-std::string wrapWholeLine(const std::string& body, const EmitOptions& o) {
+std::string wrapWholeLine(std::string body, const EmitOptions& o) {
+    auto callout = [](int n) { return "(?C" + std::to_string(n) + ")"; };
+    if (o.wordCallouts && o.length != EmitOptions::Length::Any) {
+        body = "(?:" + body + ")" +
+               callout(o.length == EmitOptions::Length::Empty ? kCalloutEmpty : kCalloutNonEmpty);
+    }
+    if (o.wholeWord && o.wordCallouts) {
+        body = callout(kCalloutNoWordBefore) + "(?:" + body + ")" + callout(kCalloutNoWordAfter);
+    }
     return o.wholeLine ? "^(?:" + body + ")(?:\\r?$)" : body;
+}
+
+bool holdsWordAssertion(const Node& n) {
+    switch (n.kind) {
+    case Node::Kind::WordBoundary:
+    case Node::Kind::NotWordBoundary:
+    case Node::Kind::WordStart:
+    case Node::Kind::WordEnd:
+        return true;
+    default:
+        return std::any_of(n.children.begin(), n.children.end(),
+                           [](const auto& c) { return holdsWordAssertion(*c); });
+    }
 }
 
 bool unconditionalEmpty(const Node& n) {
@@ -1256,6 +1353,38 @@ std::optional<std::vector<std::u32string>> spellings(const Pattern& p, bool igno
     return out;
 }
 
+namespace {
+bool emptyPossible(const Node& n) {
+    switch (n.kind) {
+    case Node::Kind::Literal:
+    case Node::Kind::Any:
+    case Node::Kind::Class:
+        return false;
+    case Node::Kind::Repeat:
+        return n.min == 0 || emptyPossible(*n.children[0]);
+    case Node::Kind::Group:
+    case Node::Kind::NonCapture:
+        return emptyPossible(*n.children[0]);
+    case Node::Kind::Concat:
+        return std::all_of(n.children.begin(), n.children.end(),
+                           [](const auto& c) { return emptyPossible(*c); });
+    case Node::Kind::Alternation:
+        return std::any_of(n.children.begin(), n.children.end(),
+                           [](const auto& c) { return emptyPossible(*c); });
+    default:
+        return true; // assertions, look-arounds, back-references, nothing
+    }
+}
+} // namespace
+
+bool canMatchEmpty(const Pattern& p) {
+    return emptyPossible(*p.root);
+}
+
+bool hasWordAssertion(const Pattern& p) {
+    return holdsWordAssertion(*p.root);
+}
+
 bool matchesEveryLine(const Pattern& p) {
     return unconditionalEmpty(*p.root);
 }
@@ -1289,7 +1418,8 @@ std::string requiredLiteral(const Pattern& p, bool ignoreCase) {
         if (c->kind == Node::Kind::Literal && !(ignoreCase && otherCase(c->cp) != c->cp)) {
             appendUtf8(run, c->cp);
         } else if (c->kind == Node::Kind::LineStart || c->kind == Node::Kind::LineEnd ||
-                   c->kind == Node::Kind::WordBoundary || c->kind == Node::Kind::NotWordBoundary) {
+                   c->kind == Node::Kind::WordBoundary || c->kind == Node::Kind::NotWordBoundary ||
+                   c->kind == Node::Kind::WordStart || c->kind == Node::Kind::WordEnd) {
             // zero-width: the run stays contiguous
         } else {
             flush();

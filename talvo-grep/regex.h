@@ -5,6 +5,8 @@
 // (Shift-JIS, EUC-JP) whose files are searched without transcoding.
 #pragma once
 
+#include "talvo-grep/words.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -28,17 +30,23 @@ struct CharClass {
     bool contains(char32_t c) const;
 };
 
+// The code points a class holds, as sorted ranges without the line feed and
+// the surrogates.
+std::vector<CodeRange> classRanges(const CharClass& k);
+
 struct Node {
     enum class Kind {
         Empty,
-        Literal,   // cp
-        Any,       // '.', any character but a line end
-        Class,     // cls
-        LineStart, // ^
-        LineEnd,   // $ (also before a CR of a CR LF line end)
-        WordBoundary,
-        NotWordBoundary,
-        Group, // capturing (index), children[0]
+        Literal,         // cp
+        Any,             // '.', any character but a line end
+        Class,           // cls
+        LineStart,       // ^
+        LineEnd,         // $ (also before a CR of a CR LF line end)
+        WordBoundary,    // \b
+        NotWordBoundary, // \B
+        WordStart,       // \<
+        WordEnd,         // \>
+        Group,           // capturing (index), children[0]
         NonCapture,
         LookAhead,
         NegLookAhead,
@@ -75,15 +83,41 @@ std::optional<PatternError> parsePattern(std::u32string_view text, bool literal,
 // Decodes UTF-8 pattern text; text that is not UTF-8 is read as code page 932.
 std::u32string decodePatternText(std::string_view bytes);
 
+// Callout numbers of the word tests in PCRE2 text: the matcher answers them
+// from the characters around the position, decoded in the text's encoding.
+enum WordCallout : int {
+    kCalloutBoundary = 1,     // \b
+    kCalloutNotBoundary = 2,  // \B
+    kCalloutWordStart = 3,    // \<
+    kCalloutWordEnd = 4,      // \>
+    kCalloutNoWordBefore = 5, // start of a whole-word match
+    kCalloutNoWordAfter = 6,  // end of a whole-word match
+    kCalloutNonEmpty = 7,     // the match so far is not empty
+    kCalloutEmpty = 8,        // the match so far is empty
+};
+
 // How the tree becomes engine text.
 struct EmitOptions {
     bool ignoreCase = false; // ASCII and full-width Latin letters
     bool wholeLine = false;  // the match must cover the whole line
+    bool wholeWord = false;  // no word character just before or after the match
+    // Only matches of this length (PCRE2 text): a whole-word search takes an
+    // empty match only where no longer one starts.
+    enum class Length { Any, NonEmpty, Empty } length = Length::Any;
+    // Word tests as PCRE2 callouts; without, they are left out (for Hyperscan,
+    // whose matches are then a superset to be confirmed).
+    bool wordCallouts = true;
+    // Classes of many ranges may be widened to every non-ASCII character
+    // (Hyperscan compiles them many times faster); inexact, when given, is
+    // then set, as the text matches more than the pattern.
+    bool widenLargeClasses = false;
+    bool* inexact = nullptr;
 };
 
-// UTF-8 regex text for PCRE2 (UTF, UCP) and Hyperscan (UTF8, UCP). Nothing
-// emitted can match a line feed. groupOffset renumbers back-references when
-// several patterns are joined.
+// UTF-8 regex text for PCRE2 (UTF) and Hyperscan (UTF8). Nothing emitted can
+// match a line feed; every class is spelled as code point ranges, so both
+// engines read \w, \d and \s alike. groupOffset renumbers back-references
+// when several patterns are joined.
 std::string emitUtf8(const Pattern& p, const EmitOptions& o, int groupOffset = 0);
 // Byte-level regex text for a file in a legacy double-byte encoding; every
 // character atom matches whole encoded characters of that encoding.
@@ -105,9 +139,10 @@ std::optional<std::vector<std::u32string>> spellings(const Pattern& p, bool igno
 // True when the pattern is a plain run of characters.
 bool isPlainLiteral(const Pattern& p);
 
-// Word characters for the word search and \w: letters, digits, "_", and
-// Japanese characters (kana, kanji, full-width letters and digits).
-bool isWordChar(char32_t c);
+// True when the pattern may match the empty string somewhere.
+bool canMatchEmpty(const Pattern& p);
+// True when the pattern holds \b, \B, \< or \>.
+bool hasWordAssertion(const Pattern& p);
 // Case partner of ASCII and full-width Latin letters, or c itself.
 char32_t otherCase(char32_t c);
 

@@ -65,7 +65,7 @@ TEST_F(Patterns, InvalidPatternsNamePositionAndPrintNothing) {
         const char* words;
     } cases[] = {
         {"ab(c", "position 3"}, {"abc)", "position 4"},    {"[abc", "position 1"},
-        {"*abc", "position 1"}, {"a{3,1}", "position 2"},  {"z-a", nullptr},
+        {"+abc", "position 1"}, {"a{3,1}", "position 2"},  {"z-a", nullptr},
         {"[z-a]", "range"},     {"\\q", "unknown escape"}, {"(a)\\2", "group"},
         {"ab\\", "ends with"},
     };
