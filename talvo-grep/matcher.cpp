@@ -77,6 +77,12 @@ struct Term {
     // where emptyWord finds it and nonEmptyAt, anchored there, finds none.
     pcre2_code* emptyWord = nullptr;
     pcre2_code* nonEmptyAt = nullptr;
+    // GNU grep in UTF-8 also takes an empty match inside a character that is
+    // no word character (between its bytes, with no word character on
+    // either side), where the pattern needs no anchor or test to match the
+    // empty string and holds no class (with one it mostly does not): a line
+    // with such a character then matches, in every encoding alike.
+    bool emptyInsideOthers = false;
     std::string literal; // required literal in the file's bytes, for memchr
     bool everyLine = false;
     ~Term() {
@@ -220,8 +226,11 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
     bool wordTests = spec.word || hasWordAssertion(p);
     EmitOptions ho = eo;
     ho.wordCallouts = false;
+    // Where PCRE2 confirms anyway, large classes are widened for Hyperscan;
+    // elsewhere its exact answer spares PCRE2 patterns that it would take
+    // exponential time over, such as "(\w?.)+x".
     bool widened = false;
-    ho.widenLargeClasses = true;
+    ho.widenLargeClasses = wordTests || isLegacy(kind);
     ho.inexact = &widened;
     std::string hsText = emit(ho);
     bool hsConfirm = wordTests || widened;
@@ -260,6 +269,7 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
         empty.length = EmitOptions::Length::Empty;
         EmitOptions longer = eo;
         longer.wholeWord = false;
+        t.emptyInsideOthers = matchesEmptyWithoutTests(p) && !hasClass(p);
         t.emptyWord = compile(emit(empty));
         t.nonEmptyAt = compile(emit(longer));
         if (!t.emptyWord || !t.nonEmptyAt)
@@ -496,6 +506,10 @@ int findInLine(const Term& t, TextKind kind, ScanContext::Impl& ctx, std::string
     int r = first(t.re, from);
     if (r != 0 || !t.emptyWord)
         return r;
+    if (t.emptyInsideOthers && hasOtherNonAsciiChar(kind, line.substr(from))) {
+        ms = me = from;
+        return 1;
+    }
     for (size_t start = from; start <= line.size();) {
         r = first(t.emptyWord, start);
         if (r <= 0)

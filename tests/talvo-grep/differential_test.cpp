@@ -157,7 +157,9 @@ private:
         for (size_t i = 0; i < n; ++i) {
             char32_t c = (*line)[at + i];
             std::string s = toU8(c);
-            if (std::u32string_view(U".[]()*+?{}|^$\\").find(c) != std::u32string_view::npos)
+            if (c == '|')
+                s = "[|]"; // "\|" is an alternation here, a bar in GNU grep -E
+            else if (std::u32string_view(U".[]()*+?{}^$\\").find(c) != std::u32string_view::npos)
                 s = "\\" + s;
             add(g, s);
         }
@@ -250,7 +252,7 @@ TEST(Differential, RandomPatternsCountAsGnuGrepInEveryEncoding) {
     const unsigned long cases = envNumber("TALVO_DIFF_CASES", 200);
     std::mt19937 rng(static_cast<std::mt19937::result_type>(seed));
     PatternMaker maker(rng, linesOf(ja), linesOf(ascii));
-    unsigned long compared = 0;
+    unsigned long compared = 0, limited = 0;
     std::string skipped;
     for (unsigned long i = 0; i < cases; ++i) {
         Generated p = maker.make();
@@ -268,6 +270,12 @@ TEST(Differential, RandomPatternsCountAsGnuGrepInEveryEncoding) {
         ours.insert(ours.end(),
                     {"-e", p.ours, "u8.txt", "sjis.txt", "euc.txt", "u16.txt", "ascii.txt"});
         RunResult mine = g.run("cgrep.exe", ours);
+        // A pattern that backtracking takes exponential time over stops at
+        // the engine's limit, reported as such: not a count to compare.
+        if (mine.err.find("engine limit") != std::string::npos) {
+            ++limited;
+            continue;
+        }
         auto got = counts(mine.out);
         ASSERT_EQ(got.size(), 5u) << what << "\n" << mine.out << mine.err;
         EXPECT_EQ(got["sjis.txt"], got["u8.txt"]) << what;
@@ -297,7 +305,8 @@ TEST(Differential, RandomPatternsCountAsGnuGrepInEveryEncoding) {
             break; // one failing case is enough to read
     }
     // Nearly every pattern must have been checked against GNU grep.
-    EXPECT_GE(compared * 10, cases * 9) << compared << " of " << cases << skipped;
+    EXPECT_GE(compared * 10, cases * 9)
+        << compared << " of " << cases << ", " << limited << " at the engine limit" << skipped;
 }
 
 } // namespace

@@ -85,6 +85,11 @@ TEST_F(Words, WholeWordTriesEveryAlternativeAndLength) {
     // An empty match counts only where no longer one starts (GNU grep's rule):
     // " ?" takes the empty place before "？" but not the one after ")".
     expectInEveryEncoding("getline(fp) を呼ぶ\n？ はい\na  b\n", {"-n", "-w"}, " ?", "2:？ はい\n");
+    // GNU grep in UTF-8 finds such an empty match between the bytes of a
+    // character that is no word character too ("、" here), where the pattern
+    // needs no anchor or test for it; every encoding agrees.
+    expectInEveryEncoding("あ、い\nあい\n", {"-n", "-w"}, "x*", "1:あ、い\n");
+    expectInEveryEncoding("あ、い\nあい\n", {"-c", "-w"}, "^x*", "0\n");
     // ".*" after a word test is tried at every start, not only the line's.
     expectInEveryEncoding("ab-x\n", {"-c"}, "\\B.*x", "1\n");
 }
