@@ -185,6 +185,22 @@ __attribute__((target("ssse3"))) size_t validUtf8PrefixSimd(const unsigned char*
     __m128i error = _mm_setzero_si128();
     size_t i = 0;
     for (; i + 16 <= n; i += 16) {
+        // Text is mostly ASCII: a run of it after complete characters is
+        // passed over 64 bytes at a time.
+        if (_mm_movemask_epi8(prev) == 0) {
+            while (i + 64 <= n) {
+                auto at = [&](size_t k) {
+                    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k));
+                };
+                __m128i any =
+                    _mm_or_si128(_mm_or_si128(at(0), at(16)), _mm_or_si128(at(32), at(48)));
+                if (_mm_movemask_epi8(any) != 0)
+                    break;
+                i += 64;
+            }
+            if (i + 16 > n)
+                break;
+        }
         __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         if (_mm_movemask_epi8(_mm_or_si128(in, prev)) == 0) {
             prev = in; // ASCII after complete characters

@@ -13,8 +13,12 @@ namespace {
 // each one costs two system calls.
 constexpr size_t kReadWindow = 1 << 20;
 constexpr size_t kMapWindow = 8 << 20;
-// The mode not in use is timed again on one window after this many bytes.
+// The way not in use is timed again on one window after this many bytes,
+// twice as many each time the choice holds.
 constexpr uint64_t kProbeEvery = 128ull << 20;
+constexpr uint64_t kProbeEveryMost = 1ull << 30;
+// The other way is taken when its windows take this much less time.
+constexpr double kClearlyFaster = 1.2;
 // Smaller regular files are only read.
 constexpr uint64_t kMapFrom = 16ull << 20;
 constexpr size_t kMapProbe = 2 << 20;
@@ -173,22 +177,37 @@ ReadMode WindowReader::choose(uint64_t offset) {
     // Three windows each way first, taking turns.
     if (samples_[0] < 3 || samples_[1] < 3) {
         nextProbe_ = offset + kProbeEvery;
+        probeEvery_ = kProbeEvery;
         probing_ = samples_[1] < samples_[0];
         return probing_ ? ReadMode::Map : ReadMode::Read;
     }
-    // The best of the last three windows each way: a window that waited for
-    // the processor says nothing about the way it was read.
-    auto best = [&](int i) {
-        int n = std::min(samples_[i], 3);
-        return *std::min_element(rates_[i], rates_[i] + n);
+    // The middle of the last three windows each way: one window that waited
+    // for the processor, or one that found its pages at hand, says nothing
+    // about the way it was read.
+    auto middle = [&](int i) {
+        double r[3] = {rates_[i][0], rates_[i][1], rates_[i][2]};
+        std::sort(r, r + 3);
+        return r[1];
     };
-    ReadMode faster = best(1) < best(0) ? ReadMode::Map : ReadMode::Read;
+    double read = middle(0), map = middle(1);
+    // The way in use is kept unless the other is clearly faster: close
+    // timings would only make the reader change its way back and forth.
+    ReadMode way = settled_;
+    if (way == ReadMode::Read && map * kClearlyFaster < read)
+        way = ReadMode::Map;
+    else if (way == ReadMode::Map && read * kClearlyFaster < map)
+        way = ReadMode::Read;
+    if (way != settled_)
+        probeEvery_ = kProbeEvery;
+    settled_ = way;
     if (offset >= nextProbe_) {
-        nextProbe_ = offset + kProbeEvery;
+        // A choice that held is tried less and less often.
+        nextProbe_ = offset + probeEvery_;
+        probeEvery_ = std::min(probeEvery_ * 2, kProbeEveryMost);
         probing_ = true;
-        return faster == ReadMode::Map ? ReadMode::Read : ReadMode::Map;
+        return way == ReadMode::Map ? ReadMode::Read : ReadMode::Map;
     }
-    return faster;
+    return way;
 }
 
 } // namespace talvo::grep

@@ -68,6 +68,8 @@ private:
     uint64_t started_ = 0;
     bool timed_ = false;
     uint64_t nextProbe_ = 0;
+    uint64_t probeEvery_ = 0;
+    ReadMode settled_ = ReadMode::Read; // the way chosen between trials
     bool probing_ = false;
 };
 

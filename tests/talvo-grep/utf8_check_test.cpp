@@ -79,6 +79,20 @@ TEST(Utf8Check, AgreesWithTheDefinitionAtEveryOffset) {
             s[rng() % s.size()] = static_cast<char>(rng() & 0xFF);
         ASSERT_EQ(talvo::grep::isValidUtf8(s), referenceValid(s)) << round;
     }
+    // Runs of ASCII of every length between characters and faults, so that
+    // the check passes over ASCII in large steps and stops inside a
+    // character or just after one.
+    const std::string pieces[] = {"\xC3\xA9", "\xE3\x81\x82", "\xF0\x9F\x98\x80", "\xE3\x81",
+                                  "\x80",     "\xED\xA0\x80", "\xC0\xAF"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string s;
+        while (s.size() < 400) {
+            s.append(rng() % 150, 'x');
+            const std::string& piece = pieces[rng() % (round % 3 ? 3 : 7)];
+            s += piece;
+        }
+        ASSERT_EQ(talvo::grep::isValidUtf8(s), referenceValid(s)) << round;
+    }
 }
 
 } // namespace
