@@ -615,8 +615,10 @@ bool Matcher::matchesInLine(TextKind kind, ScanContext& ctx, std::string_view li
 }
 
 bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
-                        const std::function<bool(size_t, size_t)>& onLine,
-                        std::string& error) const {
+                        const std::function<bool(size_t, size_t)>& onLine, std::string& error,
+                        size_t* resume) const {
+    if (resume)
+        *resume = data.size();
     const CompiledSet* set = compiled(kind, error);
     if (!set)
         return false;
@@ -630,7 +632,7 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
     if (first.everyLine)
         confirmFirst = false;
     if (spec_.crossLines && !first.everyLine)
-        return scanAcross(*set, kind, ctx, data, onLine, error);
+        return scanAcross(*set, kind, ctx, data, onLine, error, resume);
     bool others = set->terms.size() > 1;
 
     auto lineEnd = [&](size_t s) {
@@ -763,10 +765,12 @@ namespace talvo::grep {
 // Matches that may hold line feeds: PCRE2 over the buffer, window by window.
 // A window ends after a line feed; a match that reaches its end comes back as
 // partial and is tried again from its start with a larger window, so a match
-// is never cut and no single call has to cover a whole large file.
+// is never cut and no single call has to cover a whole large file. With
+// resume, a partial match at the end of data is left to the caller, who
+// brings the text that follows.
 bool Matcher::scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx,
                          std::string_view data, const std::function<bool(size_t, size_t)>& onLine,
-                         std::string& error) const {
+                         std::string& error, size_t* resume) const {
     constexpr size_t kWindow = 4 << 20;
     constexpr size_t npos = std::string_view::npos;
     ScanContext::Impl& c = *ctx.impl_;
@@ -836,7 +840,7 @@ bool Matcher::scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx
         size_t end = windowEnd(std::min(data.size(), from + window));
         bool last = end == data.size();
         int rc = pcre2_match(first.re, reinterpret_cast<PCRE2_SPTR>(data.data()), end, from,
-                             opts | (last ? 0 : PCRE2_PARTIAL_HARD), c.md, c.mctx);
+                             opts | (last && !resume ? 0 : PCRE2_PARTIAL_HARD), c.md, c.mctx);
         PCRE2_SIZE* ov = pcre2_get_ovector_pointer(c.md);
         if (rc == PCRE2_ERROR_NOMATCH) {
             if (last)
@@ -844,6 +848,17 @@ bool Matcher::scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx
             from = end;
             window = kWindow;
             continue;
+        }
+        if (rc == PCRE2_ERROR_PARTIAL && last) {
+            // The next call starts at the line of the partial match, or at
+            // the lines of the matches that it may join.
+            size_t at = lineStart(std::min<size_t>(ov[0], data.size()));
+            if (recordStart != npos && recordEnd >= at)
+                at = recordStart;
+            else if (recordStart != npos && !take(recordStart, recordEnd))
+                return !failed;
+            *resume = at;
+            return !failed;
         }
         if (rc == PCRE2_ERROR_PARTIAL) {
             from = ov[0];
@@ -856,6 +871,9 @@ bool Matcher::scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx
         }
         window = kWindow;
         size_t ms = ov[0], me = ov[1];
+        // An empty match after the last line belongs to the text that follows.
+        if (resume && ms >= data.size())
+            break;
         if (!acceptable(ms, me)) {
             if (ms >= data.size())
                 break;

@@ -53,8 +53,14 @@ public:
     // holds every line that a match touches, and matches that share a line
     // make one call. Returns false and sets
     // error when an engine limit was hit.
+    // resume, when given, says that more text follows data (which ends after
+    // a line feed): a match across lines that may go on past data, and the
+    // lines it shares with matches before it, are left to the next call, and
+    // *resume is set to the line start where that call must begin
+    // (data.size() when all of data was scanned).
     bool scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
-                   const std::function<bool(size_t, size_t)>& onLine, std::string& error) const;
+                   const std::function<bool(size_t, size_t)>& onLine, std::string& error,
+                   size_t* resume = nullptr) const;
     // True when line (without its line feed) matches.
     bool lineMatches(TextKind kind, ScanContext& ctx, std::string_view line,
                      std::string& error) const;
@@ -70,7 +76,8 @@ private:
     Matcher() = default;
     const CompiledSet* compiled(TextKind kind, std::string& error) const;
     bool scanAcross(const CompiledSet& set, TextKind kind, ScanContext& ctx, std::string_view data,
-                    const std::function<bool(size_t, size_t)>& onLine, std::string& error) const;
+                    const std::function<bool(size_t, size_t)>& onLine, std::string& error,
+                    size_t* resume) const;
 
     MatchSpec spec_;
     std::vector<Pattern> terms_; // one per AND word, or one joined alternation

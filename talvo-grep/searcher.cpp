@@ -77,14 +77,18 @@ public:
     }
     // Scans the complete lines [from, to) of window, which holds the lines
     // before from that context may print. False once no more is wanted.
-    bool scan(std::string_view window, size_t from, size_t to) {
+    // With done, more text follows: a match across lines may be left at the
+    // end for the next window, and *done tells where the lines scanned end.
+    bool scan(std::string_view window, size_t from, size_t to, size_t* done = nullptr) {
         data_ = window;
         p_.setWindow(window.substr(0, to));
         std::string_view text = window.substr(from, to - from);
         auto select = [&](size_t s, size_t e) { return this->select(from + s, from + e); };
         bool ok = true;
+        size_t rest = text.size();
+        size_t* resume = done ? &rest : nullptr;
         if (!o_.invert) {
-            ok = m_.scanLines(kind_, ctx_, text, select, error_);
+            ok = m_.scanLines(kind_, ctx_, text, select, error_, resume);
         } else {
             size_t cursor = from;
             ok = m_.scanLines(
@@ -99,7 +103,8 @@ public:
                     cursor = from + e + 1;
                     return true;
                 },
-                error_);
+                error_, resume);
+            to = from + rest;
             while (ok && !done_ && cursor < to) {
                 size_t le = lineEnd(cursor, to);
                 if (!this->select(cursor, le))
@@ -111,6 +116,8 @@ public:
             failed_ = true;
             done_ = true;
         }
+        if (done)
+            *done = from + rest;
         return !done_;
     }
     void leaveWindow(size_t scanEnd, size_t keepFrom) { p_.leaveWindow(scanEnd, keepFrom); }
@@ -282,15 +289,13 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
     if (!reader.start(small ? file.size() + 1 : std::max(window, kFirstWindow), error))
         return fail();
     std::string_view head = reader.view();
-    if (reader.eof() && (!forced || m_.crossesLines())) {
+    if (reader.eof() && !forced) {
         searchWhole(head, entry, name, ctx, r, totalLeft);
         return;
     }
-    // UTF-16 is transcoded, an archive unpacked and a search across lines
-    // made over the input as a whole.
-    if (startsWithUtf16Bom(head) || m_.crossesLines() ||
-        (o_.archives && !entry.path.empty() &&
-         ext::looksLikeArchive(entry.path, head.substr(0, 1024)))) {
+    // UTF-16 is transcoded and an archive unpacked as a whole.
+    if (startsWithUtf16Bom(head) || (o_.archives && !entry.path.empty() &&
+                                     ext::looksLikeArchive(entry.path, head.substr(0, 1024)))) {
         os::FileData whole;
         if (!whole.load(file, head, lineLimit(), error))
             return fail();
@@ -333,6 +338,7 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
         scan.countAllLines();
     size_t from = 0; // start of the lines not yet scanned, in data
     bool stopped = false;
+    const bool across = m_.crossesLines();
     while (!stopped) {
         std::string_view data = reader.view().substr(skip);
         size_t to = data.size();
@@ -364,7 +370,10 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
             }
             scan.setKind(detectDoubleByteEncoding(judged.substr(0, kJudged)));
         }
-        stopped = !scan.scan(data, from, to);
+        // A search across lines leaves a match that may go on past the
+        // window to the next one.
+        size_t done = to;
+        stopped = !scan.scan(data, from, to, across && !reader.eof() ? &done : nullptr);
         if (reader.truncated() || (reader.eof() && file.regular() &&
                                    reader.offset() + reader.view().size() < file.size())) {
             error = "the file shrank while it was searched";
@@ -373,6 +382,18 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
         }
         if (reader.eof())
             break;
+        if (!stopped && done == from) {
+            // Such a match starts at from: the window grows, up to the limit.
+            if (data.size() - from > lineLimit()) {
+                if (!skipLongMatch(file, reader, scan, skip, from, name, r, error))
+                    return fail();
+                continue;
+            }
+            if (!reader.extend(lineLimit() + 1 - (data.size() - from), error))
+                return fail();
+            continue;
+        }
+        to = done;
         // The lines that before-context may print come along.
         size_t keep = to;
         for (int k = 0; k < o_.before && keep > 0; ++k) {
@@ -390,25 +411,51 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
     scan.finish();
 }
 
+bool Searcher::lineNumberOf(os::FileReader& file, WindowReader& reader, TextScan& scan, size_t skip,
+                            size_t from, long& lineNo, std::string& error) const {
+    // Counted now for a file (a rare pass), or counted as the input passed.
+    lineNo = scan.lineNumberAt(reader.view().substr(skip), from);
+    if (!file.regular())
+        return true;
+    lineNo = 1;
+    uint64_t end = reader.offset() + skip + from;
+    std::string part;
+    for (uint64_t at = 0; at < end; at += part.size()) {
+        if (!file.readAt(at, part, static_cast<size_t>(std::min<uint64_t>(end - at, 1 << 20)),
+                         error))
+            return false;
+        if (part.empty())
+            break;
+        lineNo += std::count(part.begin(), part.end(), '\n');
+    }
+    return true;
+}
+
+bool Searcher::skipLongMatch(os::FileReader& file, WindowReader& reader, TextScan& scan,
+                             size_t skip, size_t& from, const std::string& name, FileResult& r,
+                             std::string& error) const {
+    long lineNo = 0;
+    if (!lineNumberOf(file, reader, scan, skip, from, lineNo, error))
+        return false;
+    r.failed = true;
+    if (!o_.quiet)
+        r.err += name + ": a match from line " + std::to_string(lineNo) +
+                 " on would be longer than " + sizeText(lineLimit()) + " and was not searched\n";
+    scan.stopAfterContext();
+    // Matches are looked for again from the next line on.
+    std::string_view data = reader.view().substr(skip);
+    const void* nl = std::memchr(data.data() + from, '\n', data.size() - from);
+    from = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : data.size();
+    return true;
+}
+
 bool Searcher::skipLongLine(os::FileReader& file, WindowReader& reader, TextScan& scan,
                             size_t& skip, size_t& from, const std::string& name, FileResult& r,
                             std::string& error) const {
-    // The line starts at from; its number is counted now for a file (a rare
-    // pass), or was counted as the input passed.
-    long lineNo = scan.lineNumberAt(reader.view().substr(skip), from);
-    if (file.regular()) {
-        lineNo = 1;
-        uint64_t end = reader.offset() + skip + from;
-        std::string part;
-        for (uint64_t at = 0; at < end; at += part.size()) {
-            if (!file.readAt(at, part, static_cast<size_t>(std::min<uint64_t>(end - at, 1 << 20)),
-                             error))
-                return false;
-            if (part.empty())
-                break;
-            lineNo += std::count(part.begin(), part.end(), '\n');
-        }
-    }
+    // The line starts at from.
+    long lineNo = 0;
+    if (!lineNumberOf(file, reader, scan, skip, from, lineNo, error))
+        return false;
     r.failed = true;
     if (!o_.quiet)
         r.err += name + ": line " + std::to_string(lineNo) + " is longer than " +

@@ -51,10 +51,18 @@ private:
                        FileResult& r, std::atomic<long>& totalLeft) const;
     void searchName(const FileEntry& entry, ScanContext& ctx, FileResult& r) const;
     // One input, a file or standard input: a small one read whole, a large
-    // one window by window; UTF-16, archives and searches across lines whole.
+    // one window by window; UTF-16 and archives whole.
     void searchInput(const FileEntry& entry, const std::string& name, ScanContext& ctx,
                      FileResult& r, std::atomic<long>& totalLeft) const;
     class TextScan;
+    // The number of the line starting at from in the reader's view after skip.
+    bool lineNumberOf(os::FileReader& file, WindowReader& reader, TextScan& scan, size_t skip,
+                      size_t from, long& lineNo, std::string& error) const;
+    // Reports a match across lines from the line at from on as too long and
+    // moves from to the next line.
+    bool skipLongMatch(os::FileReader& file, WindowReader& reader, TextScan& scan, size_t skip,
+                       size_t& from, const std::string& name, FileResult& r,
+                       std::string& error) const;
     // Reports the line starting at from as too long and moves the reader past it.
     bool skipLongLine(os::FileReader& file, WindowReader& reader, TextScan& scan, size_t& skip,
                       size_t& from, const std::string& name, FileResult& r,

@@ -132,6 +132,117 @@ TEST(Reading, ALineOverTheLimitIsReportedAndTheSearchGoesOn) {
     EXPECT_EQ(r.status, 2);
 }
 
+// Text whose lines break inside the phrases searched for, pairs of lines
+// that hold the first two words twice, and a run of short lines that one
+// match spans, longer than a test window.
+std::string brokenPhrases(const std::vector<std::string>& words, int lines) {
+    std::string s;
+    uint32_t seed = 12345;
+    for (int i = 0; i < lines; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        int n = static_cast<int>(seed >> 28);
+        for (int k = 0; k < n; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            s += words[(seed >> 24) % words.size()];
+            if ((seed >> 20) % 3 == 0)
+                s += ' ';
+        }
+        s += '\n';
+        if (i == lines / 2)
+            for (int k = 0; k < 3000; ++k)
+                s += "k\n";
+        if (i == lines / 2)
+            s += words[0] + "\n";
+        // A match and the start of another on the line that ends a window.
+        if (i == lines / 4)
+            for (int k = 0; k < 1000; ++k)
+                s += words[0] + words[1] + " " + words[0] + "\n" + words[1] + " \n";
+    }
+    return s;
+}
+
+TEST(Reading, MatchesAcrossLinesAreFoundWindowByWindowAsInTheWholeText) {
+    GrepDir g;
+    std::string text = brokenPhrases({"alpha", "beta", "gamma", "delta", "x"}, 40000);
+    std::string ja = brokenPhrases({"設定", "ファイル", "読む", "x"}, 25000);
+    // Past the first window, which holds a mebibyte whatever the setting.
+    ASSERT_GT(text.size(), 1100000u);
+    ASSERT_GT(ja.size(), 1100000u);
+    g.write("t.txt", text);
+    g.write("s.txt", convert(ja, "CP932"));
+    std::string run(2100, 'k');
+    struct Case {
+        const char* program;
+        const char* file;
+        std::vector<std::string> args;
+    };
+    const std::vector<Case> cases = {
+        {"cgrep.exe", "t.txt", {"-F", "-n", "-e", "betagamma"}},
+        {"cgrep.exe", "t.txt", {"-F", "-n", "-e", "alphabeta"}},
+        {"cgrep.exe", "t.txt", {"-F", "-c", "-e", "deltax"}},
+        {"cgrep.exe", "t.txt", {"-W", "-n", "-C2", "-e", "alphabetagamma"}},
+        {"cgrep.exe", "t.txt", {"-W", "-v", "-n", "-e", "xx"}},
+        {"cgrep.exe", "t.txt", {"-W", "-M", "-e", "gammadeltaalpha"}},
+        {"cgrep.exe", "t.txt", {"-F", "-n", "-e", run}},
+        {"cgrep.exe", "t.txt", {"-W", "-n", "-B3", "-e", "kkkkalpha"}},
+        {"ygrep.exe", "t.txt", {"-W", "-n", "-e", "betagamma|kkk"}},
+        {"cgrep.exe", "s.txt", {"-W", "-n", "-e", "ファイル読む"}},
+        {"cgrep.exe", "s.txt", {"-F", "-n", "-e", "設定ファイル"}},
+        {"cgrep.exe", "s.txt", {"-F", "-c", "-e", "設定x"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.push_back(c.file);
+        RunResult whole;
+        {
+            Setting window("TALVO_GREP_WINDOW", "100000000");
+            whole = g.run(c.program, args);
+        }
+        std::string shown = c.program;
+        for (const auto& a : args)
+            shown += " " + a.substr(0, 20);
+        ASSERT_EQ(whole.status, 0) << shown << " " << whole.err;
+        for (const char* way : {"read", "map"}) {
+            Setting s("TALVO_GREP_READ", way);
+            Setting window("TALVO_GREP_WINDOW", "4096");
+            RunResult r = g.run(c.program, args);
+            EXPECT_TRUE(r.out == whole.out) << shown << " " << way;
+            EXPECT_EQ(r.err, "") << shown << " " << way;
+            if (std::string(way) == "read") {
+                r = g.run(c.program, c.args, g.dir().read(c.file));
+                EXPECT_EQ(r.out.size(), whole.out.size()) << shown << " from standard input";
+            }
+        }
+    }
+    // The run of short lines is one match, however the windows cut it.
+    Setting window("TALVO_GREP_WINDOW", "4096");
+    EXPECT_EQ(g.run("cgrep.exe", {"-F", "-c", "-e", run, "t.txt"}).out, "1\n");
+}
+
+TEST(Reading, AMatchAcrossLinesLongerThanTheLimitIsReportedAndTheSearchGoesOn) {
+    GrepDir g;
+    Setting limit("TALVO_GREP_LINE_LIMIT", "100000");
+    Setting window("TALVO_GREP_WINDOW", "4096");
+    // Past the first window; then blank lines that an "a" and "b" apart from
+    // each other may match over, far more than the limit.
+    std::string text = numberedLines("before", 0, 100000) + "a\n" + std::string(300000, '\n') +
+                       "b\nab\n" + numberedLines("after a", 0, 3);
+    g.write("gap.txt", text);
+    for (const char* way : {"read", "map"}) {
+        Setting s("TALVO_GREP_READ", way);
+        RunResult r = g.run("cgrep.exe", {"-W", "-n", "-e", "ab", "gap.txt"});
+        EXPECT_EQ(r.out, "400003:ab\n") << way;
+        EXPECT_EQ(r.err, "talvo-grep: gap.txt: a match from line 100001 on would be longer than "
+                         "100000 bytes and was not searched\n")
+            << way;
+        EXPECT_EQ(r.status, 2) << way;
+    }
+    RunResult r = g.run("cgrep.exe", {"-W", "-c", "-e", "ab"}, text);
+    EXPECT_EQ(r.out, "1\n");
+    EXPECT_EQ(r.err, "talvo-grep: (standard input): a match from line 100001 on would be longer "
+                     "than 100000 bytes and was not searched\n");
+}
+
 // A memory limit for the program: the address space without sanitizers,
 // resident memory under AddressSanitizer, which reserves far more address
 // space than it uses.
@@ -167,6 +278,19 @@ TEST(Reading, MemoryStaysBoundedWhateverTheInput) {
     EXPECT_EQ(r.out, "2\n");
     EXPECT_EQ(r.err, "talvo-grep: (standard input): line 1 is longer than 256 MiB and was not "
                      "searched\n");
+}
+
+TEST(Reading, ASearchAcrossLinesHoldsNoWholeFile) {
+    // A file far larger than the limit, a match across every pair of lines.
+    GrepDir g;
+    RunResult r = runProgram(
+        g.dir().path(),
+        {"/bin/bash", "-c",
+         "yes $'the first line of each pair of lines ends in alpha\\nbeta begins the "
+         "second line' | head -n 8000000 >pairs.txt; " +
+             limitMemory(160) + "./cgrep.exe -F -c -e alphabeta pairs.txt; echo $?; rm pairs.txt"});
+    EXPECT_EQ(r.out, "4000000\n0\n");
+    EXPECT_EQ(r.err, "");
 }
 
 } // namespace
