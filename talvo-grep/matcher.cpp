@@ -1,6 +1,7 @@
 // Hyperscan and PCRE2 behind the matcher of matcher.h.
 #include "talvo-grep/matcher.h"
 
+#include "talvo-grep/literal_finder.h"
 #include "talvo-grep/pattern_cost.h"
 
 #include <algorithm>
@@ -20,6 +21,13 @@ constexpr uint32_t kDepthLimit = 1'000'000;
 constexpr size_t kJitStackMax = 16 << 20;
 // Hyperscan scans at most this much at a time, cut at a line end.
 constexpr size_t kChunk = 8 << 20;
+// A string that every match holds finds candidate lines when it has at least
+// this many bytes; once this many lines held it, more often than one in this
+// many bytes, Hyperscan reads the rest in one pass: a line checked alone
+// costs a call of an engine.
+constexpr size_t kRareLiteralMin = 3;
+constexpr size_t kLinesBeforeDense = 32;
+constexpr size_t kDenseSpacing = 2048;
 
 bool isLegacy(TextKind k) {
     return k == TextKind::ShiftJis || k == TextKind::EucJp;
@@ -84,6 +92,11 @@ struct Term {
     // with such a character then matches, in every encoding alike.
     bool emptyInsideOthers = false;
     std::string literal; // required literal in the file's bytes, for memchr
+    // The whole pattern is this string (UTF-8, case as typed): a line matches
+    // where the string occurs, and no engine has to look.
+    std::unique_ptr<LiteralFinder> plain;
+    // A string that every match holds (UTF-8), to find candidate lines.
+    std::unique_ptr<LiteralFinder> rare;
     bool everyLine = false;
     ~Term() {
         if (hs)
@@ -206,6 +219,27 @@ hs_database_t* compileSpellings(const Pattern& p, const MatchSpec& spec, const E
     return db;
 }
 
+// The UTF-8 text of a pattern that is nothing but characters, each matching
+// only itself (no case partner under ignoreCase, no line feed); "" otherwise.
+std::string plainText(const Pattern& p, bool ignoreCase) {
+    if (!isPlainLiteral(p))
+        return {};
+    std::string text;
+    auto add = [&](const Node& n) {
+        if (n.kind != Node::Kind::Literal || n.cp == '\n' ||
+            (ignoreCase && otherCase(n.cp) != n.cp))
+            return false;
+        appendUtf8(text, n.cp);
+        return true;
+    };
+    if (p.root->kind == Node::Kind::Literal)
+        return add(*p.root) ? text : std::string();
+    for (const auto& c : p.root->children)
+        if (!add(*c))
+            return {};
+    return text;
+}
+
 bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t,
                  std::string& error) {
     EmitOptions eo;
@@ -315,6 +349,16 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
                 t.hs = nullptr;
             }
         }
+    }
+    if (t.hs && t.hsExact && kind == TextKind::Utf8 && !eo.wholeLine && !eo.wholeWord) {
+        std::string lit = plainText(p, spec.ignoreCase);
+        if (!lit.empty())
+            t.plain = std::make_unique<LiteralFinder>(std::move(lit));
+    }
+    if (t.hs && !t.plain && kind == TextKind::Utf8) {
+        std::string lit = requiredLiteral(p, spec.ignoreCase);
+        if (lit.size() >= kRareLiteralMin && lit.find('\n') == std::string::npos)
+            t.rare = std::make_unique<LiteralFinder>(std::move(lit));
     }
     if (t.hs == nullptr) {
         std::string lit = requiredLiteral(p, spec.ignoreCase);
@@ -673,6 +717,26 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
         return !failed;
     }
 
+    if (first.plain) {
+        // Each occurrence of the string decides its line; the search goes on
+        // after that line's end.
+        const LiteralFinder& lit = *first.plain;
+        size_t s = 0;
+        while (s < data.size()) {
+            size_t at = lit.find(data, s);
+            if (at == std::string_view::npos)
+                break;
+            const void* nl = at > s ? memrchr(data.data() + s, '\n', at - s) : nullptr;
+            size_t ls =
+                nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : s;
+            size_t e = lineEnd(at + lit.needle().size());
+            if (!take(ls, e))
+                break;
+            s = e + 1;
+        }
+        return !failed;
+    }
+
     if (first.hs) {
         if (!c.prepare(first.hs)) {
             error = "out of memory for the search engine";
@@ -680,6 +744,48 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
         }
         size_t pos = 0;
         bool stop = false;
+        if (first.rare) {
+            // Lines without the string that every match holds are passed over
+            // fast; a line with it is checked alone. Where it turns out to be
+            // common, the engine takes the rest of the buffer in one pass.
+            const LiteralFinder& lit = *first.rare;
+            size_t tried = 0;
+            while (pos < data.size()) {
+                if (tried >= kLinesBeforeDense && tried * kDenseSpacing > pos)
+                    break;
+                size_t at = lit.find(data, pos);
+                if (at == std::string_view::npos) {
+                    pos = data.size();
+                    break;
+                }
+                const void* nl = at > pos ? memrchr(data.data() + pos, '\n', at - pos) : nullptr;
+                size_t ls =
+                    nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : pos;
+                size_t e = lineEnd(at + lit.needle().size());
+                ++tried;
+                bool hit = true;
+                if (first.hsExact) {
+                    // The engine's exact answer for this one line.
+                    bool any = false;
+                    hs_error_t rc = hs_scan(
+                        first.hs, data.data() + ls, static_cast<unsigned>(e - ls), 0, c.scratch,
+                        [](unsigned, unsigned long long, unsigned long long, unsigned, void* flag) {
+                            *static_cast<bool*>(flag) = true;
+                            return 1;
+                        },
+                        &any);
+                    if (rc != HS_SUCCESS && rc != HS_SCAN_TERMINATED) {
+                        error = "search engine failure";
+                        return false;
+                    }
+                    hit = any;
+                }
+                // Otherwise take() confirms it, as it does the engine's candidates.
+                if (hit && !take(ls, e))
+                    return !failed;
+                pos = e + 1;
+            }
+        }
         while (!stop && pos < data.size()) {
             size_t end = std::min(data.size(), pos + kChunk);
             if (end < data.size()) {

@@ -1,0 +1,161 @@
+// The fast ways to candidate lines (a fixed string found by its rarest bytes,
+// and the string every match holds) select exactly the lines that a check of
+// each line on its own selects, wherever the matches fall against the vector
+// blocks and the end of the buffer.
+#include "talvo-grep/literal_finder.h"
+#include "talvo-grep/matcher.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using talvo::grep::LiteralFinder;
+using talvo::grep::Matcher;
+using talvo::grep::MatchSpec;
+using talvo::grep::ScanContext;
+using talvo::grep::TextKind;
+
+// A copy in a block of exactly its size: a read past the end is caught by
+// the address sanitizer instead of landing in a string's spare capacity.
+std::unique_ptr<char[]> exactCopy(const std::string& s) {
+    auto p = std::make_unique<char[]>(s.size() + 1);
+    std::copy(s.begin(), s.end(), p.get());
+    return p;
+}
+
+TEST(LiteralFinder, FindsWhatAPlainSearchFindsFromEveryOffset) {
+    std::mt19937 random(7);
+    const std::string alphabet = "aab_\n\xC3\xA9Z";
+    for (int round = 0; round < 1500; ++round) {
+        std::string hay(random() % 200, ' ');
+        for (char& c : hay)
+            c = alphabet[random() % alphabet.size()];
+        std::string needle;
+        size_t len = 1 + random() % (round % 3 == 0 ? 70 : 6);
+        if (hay.size() >= len && round % 2 == 0) {
+            needle = hay.substr(random() % (hay.size() - len + 1), len);
+        } else {
+            needle.resize(len);
+            for (char& c : needle)
+                c = alphabet[random() % alphabet.size()];
+        }
+        auto block = exactCopy(hay);
+        std::string_view view(block.get(), hay.size());
+        LiteralFinder finder(needle);
+        for (size_t from = 0; from <= hay.size() + 1; ++from)
+            ASSERT_EQ(finder.find(view, from), view.find(needle, from))
+                << "round " << round << " needle \"" << needle << "\" from " << from;
+    }
+}
+
+TEST(LiteralFinder, FindsAStringThatEndsTheBufferOrRepeatsItsBytes) {
+    for (size_t pad : {0u, 1u, 15u, 16u, 31u, 32u, 33u, 63u, 64u, 100u}) {
+        std::string hay = std::string(pad, 'x') + "static";
+        auto block = exactCopy(hay);
+        std::string_view view(block.get(), hay.size());
+        EXPECT_EQ(LiteralFinder("static").find(view), pad);
+        EXPECT_EQ(LiteralFinder("statics").find(view), std::string_view::npos);
+        std::string runs(pad + 40, 'a');
+        runs.back() = 'b';
+        auto rb = exactCopy(runs);
+        EXPECT_EQ(LiteralFinder("aaaab").find({rb.get(), runs.size()}), runs.size() - 5);
+    }
+}
+
+// Lines selected by scanLines over the whole buffer, and by lineMatches for
+// each line alone.
+using Lines = std::vector<std::pair<size_t, size_t>>;
+
+Lines scanned(const Matcher& m, const std::string& text) {
+    ScanContext ctx;
+    std::string error;
+    Lines out;
+    auto block = exactCopy(text);
+    EXPECT_TRUE(m.scanLines(
+        TextKind::Utf8, ctx, {block.get(), text.size()},
+        [&](size_t s, size_t e) {
+            out.emplace_back(s, e);
+            return true;
+        },
+        error))
+        << error;
+    return out;
+}
+
+Lines eachLine(const Matcher& m, const std::string& text) {
+    ScanContext ctx;
+    std::string error;
+    Lines out;
+    for (size_t s = 0; s < text.size();) {
+        size_t e = text.find('\n', s);
+        if (e == std::string::npos)
+            e = text.size();
+        if (m.lineMatches(TextKind::Utf8, ctx, std::string_view(text).substr(s, e - s), error))
+            out.emplace_back(s, e);
+        s = e + 1;
+    }
+    return out;
+}
+
+std::unique_ptr<Matcher> make(const std::string& pattern, bool ignoreCase = false) {
+    MatchSpec spec;
+    spec.patterns = {pattern};
+    spec.ignoreCase = ignoreCase;
+    std::string error;
+    auto m = Matcher::create(spec, error);
+    EXPECT_TRUE(m) << pattern << ": " << error;
+    return m;
+}
+
+TEST(CandidateLines, AgreeWithEachLineCheckedAlone) {
+    // A fixed string, a class around a string every match holds (answered
+    // exactly by the engine), the same with a word test (confirmed line by
+    // line), a string with no case under -i, and the UTF-8 of a letter.
+    const std::pair<const char*, bool> patterns[] = {
+        {"static", false},    {"[A-Z]+_SUSPEND", false}, {"\\w+_RESUME\\b", false}, {"ab_", false},
+        {"_\xC3\xA9_", true}, {"a_b[_Z]", false},        {"(b_|Z_)static", false},
+    };
+    const std::string words[] = {"static", "PM_SUSPEND", "_SUSPEND", "x_RESUME", "_RESUME_",
+                                 "ab_",    "_\xC3\xA9_", "a_bZ",     "Z_static", " ",
+                                 "\n",     "\n",         "staticab", "é",        "ABC"};
+    std::mt19937 random(3);
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        size_t n = random() % 120;
+        for (size_t i = 0; i < n; ++i)
+            text += words[random() % std::size(words)];
+        for (const auto& [pattern, ignoreCase] : patterns) {
+            auto m = make(pattern, ignoreCase);
+            ASSERT_TRUE(m);
+            ASSERT_EQ(scanned(*m, text), eachLine(*m, text))
+                << "pattern " << pattern << ", round " << round << ", text:\n"
+                << text;
+        }
+    }
+}
+
+TEST(CandidateLines, StayExactWhenTheStringTurnsOutCommon) {
+    // Many lines hold the string first (the engine takes over part way),
+    // then few do: both halves keep every match and nothing more.
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += i % 3 == 0 ? "xx_SUSPEND y\n" : "AB_SUSPEND\n";
+    for (int i = 0; i < 3000; ++i)
+        text += i % 500 == 0 ? "then PM_SUSPEND\n" : "nothing here at all, only filler text\n";
+    text += "LAST_SUSPEND";
+    for (const char* pattern : {"[A-Z]+_SUSPEND", "\\b[A-Z]+_SUSPEND"}) {
+        auto m = make(pattern);
+        ASSERT_TRUE(m);
+        Lines got = scanned(*m, text);
+        EXPECT_EQ(got, eachLine(*m, text)) << pattern;
+        EXPECT_EQ(got.size(), 2000u + 6u + 1u) << pattern;
+    }
+}
+
+} // namespace
