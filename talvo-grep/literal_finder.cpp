@@ -1,6 +1,7 @@
 // The search of literal_finder.h.
 #include "talvo-grep/literal_finder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -31,14 +32,25 @@ constexpr uint8_t kByteRank[256] = {
     41,  42,  43,  44,  45,  46,  47,  48,  49,
 };
 
+struct Needle {
+    const char* lower;
+    const char* fold;
+    size_t size;
+    size_t r1, r2;
+    bool matchesAt(const char* h) const {
+        for (size_t i = 0; i < size; ++i)
+            if (static_cast<char>(h[i] | fold[i]) != lower[i])
+                return false;
+        return true;
+    }
+};
+
 // Position by position: the last few positions of a buffer, and processors
 // without vector instructions.
-size_t findScalar(const char* h, size_t n, size_t at, const std::string& needle, size_t r1,
-                  size_t r2) {
-    size_t m = needle.size();
-    for (; at + m <= n; ++at) {
-        if (h[at + r1] == needle[r1] && h[at + r2] == needle[r2] &&
-            std::memcmp(h + at, needle.data(), m) == 0)
+size_t findScalar(const char* h, size_t n, size_t at, const Needle& k) {
+    for (; at + k.size <= n; ++at) {
+        if (static_cast<char>(h[at + k.r1] | k.fold[k.r1]) == k.lower[k.r1] &&
+            static_cast<char>(h[at + k.r2] | k.fold[k.r2]) == k.lower[k.r2] && k.matchesAt(h + at))
             return at;
     }
     return std::string_view::npos;
@@ -49,18 +61,20 @@ size_t findScalar(const char* h, size_t n, size_t at, const std::string& needle,
 // start there; only those starts are compared whole. Each returns the first
 // match or npos and leaves at where its blocks stopped, for findScalar.
 __attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t& at,
-                                                const std::string& needle, size_t r1, size_t r2) {
-    const size_t m = needle.size();
-    const __m256i b1 = _mm256_set1_epi8(needle[r1]);
-    const __m256i b2 = _mm256_set1_epi8(needle[r2]);
-    for (; at + 32 + m - 1 <= n; at += 32) {
-        __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h + at + r1));
-        __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h + at + r2));
-        auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi8(v1, b1), _mm256_cmpeq_epi8(v2, b2))));
+                                                const Needle& k) {
+    const __m256i b1 = _mm256_set1_epi8(k.lower[k.r1]);
+    const __m256i b2 = _mm256_set1_epi8(k.lower[k.r2]);
+    const __m256i f1 = _mm256_set1_epi8(k.fold[k.r1]);
+    const __m256i f2 = _mm256_set1_epi8(k.fold[k.r2]);
+    for (; at + 32 + k.size - 1 <= n; at += 32) {
+        __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h + at + k.r1));
+        __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h + at + k.r2));
+        auto mask = static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v1, f1), b1),
+                                                  _mm256_cmpeq_epi8(_mm256_or_si256(v2, f2), b2))));
         while (mask != 0) {
             size_t p = at + static_cast<size_t>(__builtin_ctz(mask));
-            if (std::memcmp(h + p, needle.data(), m) == 0)
+            if (k.matchesAt(h + p))
                 return p;
             mask &= mask - 1;
         }
@@ -68,19 +82,19 @@ __attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t&
     return std::string_view::npos;
 }
 
-size_t findSse2(const char* h, size_t n, size_t& at, const std::string& needle, size_t r1,
-                size_t r2) {
-    const size_t m = needle.size();
-    const __m128i b1 = _mm_set1_epi8(needle[r1]);
-    const __m128i b2 = _mm_set1_epi8(needle[r2]);
-    for (; at + 16 + m - 1 <= n; at += 16) {
-        __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + r1));
-        __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + r2));
-        auto mask = static_cast<uint32_t>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(v1, b1), _mm_cmpeq_epi8(v2, b2))));
+size_t findSse2(const char* h, size_t n, size_t& at, const Needle& k) {
+    const __m128i b1 = _mm_set1_epi8(k.lower[k.r1]);
+    const __m128i b2 = _mm_set1_epi8(k.lower[k.r2]);
+    const __m128i f1 = _mm_set1_epi8(k.fold[k.r1]);
+    const __m128i f2 = _mm_set1_epi8(k.fold[k.r2]);
+    for (; at + 16 + k.size - 1 <= n; at += 16) {
+        __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + k.r1));
+        __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + k.r2));
+        auto mask = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(
+            _mm_cmpeq_epi8(_mm_or_si128(v1, f1), b1), _mm_cmpeq_epi8(_mm_or_si128(v2, f2), b2))));
         while (mask != 0) {
             size_t p = at + static_cast<size_t>(__builtin_ctz(mask));
-            if (std::memcmp(h + p, needle.data(), m) == 0)
+            if (k.matchesAt(h + p))
                 return p;
             mask &= mask - 1;
         }
@@ -90,8 +104,22 @@ size_t findSse2(const char* h, size_t n, size_t& at, const std::string& needle, 
 #endif
 } // namespace
 
-LiteralFinder::LiteralFinder(std::string needle) : needle_(std::move(needle)) {
-    auto rank = [&](size_t i) { return kByteRank[static_cast<unsigned char>(needle_[i])]; };
+LiteralFinder::LiteralFinder(std::string needle, bool asciiCaseless)
+    : needle_(std::move(needle)), lower_(needle_), fold_(needle_.size(), '\0') {
+    for (size_t i = 0; i < needle_.size(); ++i) {
+        char c = needle_[i];
+        if (asciiCaseless && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+            lower_[i] = static_cast<char>(c | 0x20);
+            fold_[i] = 0x20;
+            caseless_ = true;
+        }
+    }
+    // A letter of either case is as common as both together: the more
+    // common case stands for it.
+    auto rank = [&](size_t i) {
+        auto c = static_cast<unsigned char>(lower_[i]);
+        return fold_[i] ? std::max(kByteRank[c], kByteRank[c & 0xDF]) : kByteRank[c];
+    };
     for (size_t i = 1; i < needle_.size(); ++i)
         if (rank(i) < rank(rare1_))
             rare1_ = i;
@@ -109,19 +137,19 @@ size_t LiteralFinder::find(std::string_view haystack, size_t from) const {
         return std::string_view::npos;
     if (m == 0)
         return from;
-    if (m == 1) {
+    if (m == 1 && !caseless_) {
         const void* p = std::memchr(h + from, needle_[0], n - from);
         return p ? static_cast<size_t>(static_cast<const char*>(p) - h) : std::string_view::npos;
     }
+    const Needle k{lower_.data(), fold_.data(), m, rare1_, rare2_};
     size_t at = from;
 #if defined(__x86_64__)
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    size_t hit = avx2 ? findAvx2(h, n, at, needle_, rare1_, rare2_)
-                      : findSse2(h, n, at, needle_, rare1_, rare2_);
+    size_t hit = avx2 ? findAvx2(h, n, at, k) : findSse2(h, n, at, k);
     if (hit != std::string_view::npos)
         return hit;
 #endif
-    return findScalar(h, n, at, needle_, rare1_, rare2_);
+    return findScalar(h, n, at, k);
 }
 
 } // namespace talvo::grep

@@ -14,7 +14,8 @@ namespace talvo::grep {
 
 class LiteralFinder {
 public:
-    explicit LiteralFinder(std::string needle);
+    // asciiCaseless: an ASCII letter of the needle matches either case.
+    explicit LiteralFinder(std::string needle, bool asciiCaseless = false);
 
     // The offset of the first occurrence at or after from, or npos.
     size_t find(std::string_view haystack, size_t from = 0) const;
@@ -22,6 +23,11 @@ public:
 
 private:
     std::string needle_;
+    // Each byte of the text, or-ed with fold_[i], equals lower_[i]: 0x20
+    // for an ASCII letter when case is ignored, else 0.
+    std::string lower_;
+    std::string fold_;
+    bool caseless_ = false;
     // Offsets in the needle of its two rarest bytes (equal for one byte).
     size_t rare1_ = 0;
     size_t rare2_ = 0;

@@ -220,14 +220,15 @@ hs_database_t* compileSpellings(const Pattern& p, const MatchSpec& spec, const E
 }
 
 // The UTF-8 text of a pattern that is nothing but characters, each matching
-// only itself (no case partner under ignoreCase, no line feed); "" otherwise.
+// only itself or, under ignoreCase, an ASCII letter either case (no line
+// feed, no other letter with a case partner); "" otherwise.
 std::string plainText(const Pattern& p, bool ignoreCase) {
     if (!isPlainLiteral(p))
         return {};
     std::string text;
     auto add = [&](const Node& n) {
         if (n.kind != Node::Kind::Literal || n.cp == '\n' ||
-            (ignoreCase && otherCase(n.cp) != n.cp))
+            (ignoreCase && n.cp >= 0x80 && otherCase(n.cp) != n.cp))
             return false;
         appendUtf8(text, n.cp);
         return true;
@@ -353,7 +354,7 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
     if (t.hs && t.hsExact && kind == TextKind::Utf8 && !eo.wholeLine && !eo.wholeWord) {
         std::string lit = plainText(p, spec.ignoreCase);
         if (!lit.empty())
-            t.plain = std::make_unique<LiteralFinder>(std::move(lit));
+            t.plain = std::make_unique<LiteralFinder>(std::move(lit), spec.ignoreCase);
     }
     if (t.hs && !t.plain && kind == TextKind::Utf8) {
         std::string lit = requiredLiteral(p, spec.ignoreCase);

@@ -54,6 +54,33 @@ TEST(LiteralFinder, FindsWhatAPlainSearchFindsFromEveryOffset) {
     }
 }
 
+TEST(LiteralFinder, IgnoresTheCaseOfAsciiLettersOnly) {
+    // Bytes one case bit apart that are no letters ("@" and "`", "[" and
+    // "{") and UTF-8 bytes must still match exactly.
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + 32);
+        return s;
+    };
+    std::mt19937 random(5);
+    const std::string alphabet = "aAbB@`[{_\xC3\xA9\xE3";
+    for (int round = 0; round < 1500; ++round) {
+        std::string hay(random() % 150, ' ');
+        for (char& c : hay)
+            c = alphabet[random() % alphabet.size()];
+        std::string needle(1 + random() % (round % 4 == 0 ? 40 : 4), ' ');
+        for (char& c : needle)
+            c = alphabet[random() % alphabet.size()];
+        auto block = exactCopy(hay);
+        LiteralFinder finder(needle, true);
+        std::string folded = lower(hay), key = lower(needle);
+        for (size_t from = 0; from <= hay.size(); ++from)
+            ASSERT_EQ(finder.find({block.get(), hay.size()}, from), folded.find(key, from))
+                << "round " << round << " needle \"" << needle << "\" from " << from;
+    }
+}
+
 TEST(LiteralFinder, FindsAStringThatEndsTheBufferOrRepeatsItsBytes) {
     for (size_t pad : {0u, 1u, 15u, 16u, 31u, 32u, 33u, 63u, 64u, 100u}) {
         std::string hay = std::string(pad, 'x') + "static";
@@ -118,12 +145,21 @@ TEST(CandidateLines, AgreeWithEachLineCheckedAlone) {
     // exactly by the engine), the same with a word test (confirmed line by
     // line), a string with no case under -i, and the UTF-8 of a letter.
     const std::pair<const char*, bool> patterns[] = {
-        {"static", false},    {"[A-Z]+_SUSPEND", false}, {"\\w+_RESUME\\b", false}, {"ab_", false},
-        {"_\xC3\xA9_", true}, {"a_b[_Z]", false},        {"(b_|Z_)static", false},
+        {"static", false},
+        {"[A-Z]+_SUSPEND", false},
+        {"\\w+_RESUME\\b", false},
+        {"ab_", false},
+        {"_\xC3\xA9_", true},
+        {"a_b[_Z]", false},
+        {"(b_|Z_)static", false},
+        {"sTatic", true},
+        {"A_b", true},
+        {"z", true},
     };
     const std::string words[] = {"static", "PM_SUSPEND", "_SUSPEND", "x_RESUME", "_RESUME_",
                                  "ab_",    "_\xC3\xA9_", "a_bZ",     "Z_static", " ",
-                                 "\n",     "\n",         "staticab", "é",        "ABC"};
+                                 "\n",     "\n",         "staticab", "é",        "ABC",
+                                 "STATIC", "A_B",        "@_`"};
     std::mt19937 random(3);
     for (int round = 0; round < 400; ++round) {
         std::string text;
