@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -27,9 +28,63 @@ struct Run {
     bool failed = false;
 };
 
+// The files of a run, each with its result: all known up front, or added by
+// the walk while the first ones are already searched.
+class FileList {
+public:
+    struct Slot {
+        FileEntry entry;
+        const std::optional<result::Layout>* own = nullptr; // a result file of ours
+        FileResult result;
+        std::atomic<bool> done{false};
+    };
+    void add(FileEntry e, const std::optional<result::Layout>* own = nullptr) {
+        auto slot = std::make_unique<Slot>();
+        slot->entry = std::move(e);
+        slot->own = own && *own ? own : nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            slots_.push_back(std::move(slot));
+        }
+        grown_.notify_all();
+    }
+    // No more files come.
+    void close() {
+        {
+            std::lock_guard lock(mutex_);
+            closed_ = true;
+        }
+        grown_.notify_all();
+    }
+    // File i, once the walk has found it; null when the run has fewer files.
+    Slot* wait(size_t i) {
+        std::unique_lock lock(mutex_);
+        grown_.wait(lock, [&] { return i < slots_.size() || closed_; });
+        return i < slots_.size() ? slots_[i].get() : nullptr;
+    }
+    // File i if it is known yet.
+    Slot* peek(size_t i) {
+        std::lock_guard lock(mutex_);
+        return i < slots_.size() ? slots_[i].get() : nullptr;
+    }
+    // File i is printed: a long walk keeps no more than one pointer per file.
+    void release(size_t i) {
+        std::lock_guard lock(mutex_);
+        slots_[i].reset();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable grown_;
+    std::vector<std::unique_ptr<Slot>> slots_;
+    bool closed_ = false;
+};
+
 // Searches the files in parallel; results are printed strictly in file order.
-Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& files,
-              bool showNames, const std::vector<std::optional<result::Layout>>& ownResults) {
+// walk, when given, adds the files to the list while the workers search
+// (and has to close it); otherwise the list is complete.
+Run searchAll(const Options& o, const Matcher& m, FileList& files, unsigned threads, bool showNames,
+              const std::function<void(std::mutex&)>& walk = {}) {
     Run run;
     std::atomic<long> totalLeft(o.maxTotal > 0 ? o.maxTotal : -1);
     Searcher searcher(o, m, showNames);
@@ -53,24 +108,23 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
         run.matched = run.matched || r.matched;
         run.failed = run.failed || r.failed;
     };
+    auto searchOne = [&](FileList::Slot& f, ScanContext& ctx) {
+        if (f.own)
+            searchResult(o, m, f.entry, **f.own, ctx, f.result, totalLeft);
+        else
+            searcher.search(f.entry, ctx, f.result, totalLeft);
+    };
     bool stopEarly = o.silent; // the status is known at the first match
-    unsigned threads = std::min<unsigned>(os::coreCount(), static_cast<unsigned>(files.size()));
-    if (o.maxTotal > 0)
-        threads = 1; // "the first N in the run" needs the run's order
     if (threads <= 1) {
         ScanContext ctx;
-        for (const auto& f : files) {
-            FileResult r;
-            r.flush = [&](FileResult& part) {
+        for (size_t i = 0; FileList::Slot* f = files.wait(i); ++i) {
+            f->result.flush = [&](FileResult& part) {
                 write(part);
                 part.streamed = true;
             };
-            const size_t i = static_cast<size_t>(&f - files.data());
-            if (ownResults[i])
-                searchResult(o, m, f, *ownResults[i], ctx, r, totalLeft);
-            else
-                searcher.search(f, ctx, r, totalLeft);
-            deliver(r);
+            searchOne(*f, ctx);
+            deliver(f->result);
+            files.release(i);
             if ((stopEarly && run.matched) || (o.maxTotal > 0 && totalLeft.load() <= 0))
                 break;
         }
@@ -79,10 +133,6 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
     // Each finished file is printed by whichever thread finds it next in line,
     // so nobody waits on a condition and the output keeps the file order. A
     // file with much output waits for its turn and writes it as it goes.
-    std::vector<FileResult> results(files.size());
-    std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[files.size()]);
-    for (size_t i = 0; i < files.size(); ++i)
-        done[i].store(false, std::memory_order_relaxed);
     std::atomic<size_t> next(0), printed(0);
     std::atomic<bool> cancel(false);
     std::mutex printMutex;
@@ -97,9 +147,10 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
             }
             size_t p = printed.load();
             size_t from = p;
-            while (p < files.size() && done[p].load(std::memory_order_acquire)) {
-                deliver(results[p]);
-                results[p] = FileResult{};
+            for (FileList::Slot* f;
+                 (f = files.peek(p)) && f->done.load(std::memory_order_acquire);) {
+                deliver(f->result);
+                files.release(p);
                 printed.store(++p);
                 if (stopEarly && run.matched)
                     cancel.store(true);
@@ -108,37 +159,36 @@ Run searchAll(const Options& o, const Matcher& m, const std::vector<FileEntry>& 
             if (p != from)
                 turn.notify_all();
             // A file finished while the lock was held may have found it taken.
-            if (wait || p >= files.size() || !done[p].load(std::memory_order_acquire))
+            FileList::Slot* f = files.peek(p);
+            if (wait || !f || !f->done.load(std::memory_order_acquire))
                 return;
         }
     };
-    for (size_t i = 0; i < files.size(); ++i) {
-        results[i].flush = [&, i](FileResult& r) {
-            std::unique_lock lock(printMutex);
-            turn.wait(lock, [&] { return printed.load() >= i; });
-            write(r);
-            r.streamed = true;
-        };
-    }
     auto work = [&] {
         ScanContext ctx;
         for (;;) {
             size_t i = next.fetch_add(1);
-            if (i >= files.size())
+            FileList::Slot* f = files.wait(i);
+            if (!f)
                 break;
-            if (!cancel.load()) {
-                if (ownResults[i])
-                    searchResult(o, m, files[i], *ownResults[i], ctx, results[i], totalLeft);
-                else
-                    searcher.search(files[i], ctx, results[i], totalLeft);
-            }
-            done[i].store(true, std::memory_order_release);
+            f->result.flush = [&, i](FileResult& r) {
+                std::unique_lock lock(printMutex);
+                turn.wait(lock, [&] { return printed.load() >= i; });
+                write(r);
+                r.streamed = true;
+            };
+            if (!cancel.load())
+                searchOne(*f, ctx);
+            f->done.store(true, std::memory_order_release);
             drain(false);
         }
     };
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t)
+    // While the walk goes on this thread walks, and every core searches.
+    for (unsigned t = walk ? 0 : 1; t < threads; ++t)
         pool.emplace_back(work);
+    if (walk)
+        walk(printMutex);
     work();
     for (auto& t : pool)
         t.join();
@@ -188,15 +238,19 @@ int main(int argc, char** argv) {
     bool failed = false;
     std::vector<FileEntry> files;
     bool showNames = false;
+    auto walkError = [&](const std::string& path, const std::string& msg) {
+        failed = true;
+        if (!o.quiet)
+            os::writeErr("talvo-grep: " + path + ": " + msg + "\n");
+    };
+    // A recursive search shows every name and narrows no result file, so it
+    // needs no count of its files: they are searched as the walk finds them.
+    unsigned cores = os::coreCount();
+    bool walkAlong = o.recursive && !o.fileSpecs.empty() && o.maxTotal <= 0 && cores > 1;
     if (o.fileSpecs.empty()) {
         files.push_back({"", "(standard input)"});
-    } else {
-        files = expandSpecs(o.fileSpecs, o.recursive,
-                            [&](const std::string& path, const std::string& msg) {
-                                failed = true;
-                                if (!o.quiet)
-                                    os::writeErr("talvo-grep: " + path + ": " + msg + "\n");
-                            });
+    } else if (!walkAlong) {
+        files = expandSpecs(o.fileSpecs, o.recursive, walkError);
         bool wild = false;
         for (const auto& s : o.fileSpecs)
             wild = wild || hasWildcard(s);
@@ -208,7 +262,28 @@ int main(int argc, char** argv) {
     // the output, when it goes to a file, carries the record that says so.
     const bool recordOutput = result::writesWholeFile(1);
     const auto ownResults = talvo::grep::ownResults(o, files);
-    Run run = searchAll(o, *matcher, files, showNames, ownResults);
+    FileList list;
+    Run run;
+    if (walkAlong) {
+        showNames = !o.noFileName;
+        run = searchAll(o, *matcher, list, cores, showNames, [&](std::mutex& printing) {
+            expandSpecs(
+                o.fileSpecs, o.recursive,
+                [&](const std::string& path, const std::string& msg) {
+                    std::lock_guard lock(printing);
+                    walkError(path, msg);
+                },
+                [&](FileEntry e) { list.add(std::move(e)); });
+            list.close();
+        });
+    } else {
+        for (size_t i = 0; i < files.size(); ++i)
+            list.add(std::move(files[i]), &ownResults[i]);
+        list.close();
+        // "The first N in the run" needs the run's order.
+        unsigned threads = o.maxTotal > 0 ? 1u : std::min<unsigned>(cores, files.size());
+        run = searchAll(o, *matcher, list, threads, showNames);
+    }
     if (recordOutput) {
         os::flushOut();
         if (auto layout = runLayout(o, showNames, ownResults))

@@ -67,7 +67,7 @@ std::string normalise(std::string spec) {
 struct Walker {
     bool recursive;
     const std::function<void(const std::string&, const std::string&)>& onError;
-    std::vector<FileEntry> out;
+    const std::function<void(FileEntry)>& out;
 
     static std::string join(const std::string& dir, const std::string& name) {
         if (dir.empty())
@@ -98,7 +98,7 @@ struct Walker {
                 t = os::entryType(path, follow);
             if (t == os::EntryType::File) {
                 if (wildcardMatch(pattern, name))
-                    out.push_back({path, path});
+                    out({path, path});
             } else if (t == os::EntryType::Directory && recursive) {
                 walk(path, pattern, false);
             }
@@ -148,7 +148,7 @@ struct Walker {
             // A plain name with subdirectory search: that name in every directory below.
             walk(dir, last, false);
         } else {
-            out.push_back({s, s});
+            out({s, s});
         }
     }
 };
@@ -169,7 +169,15 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
 std::vector<FileEntry>
 expandSpecs(const std::vector<std::string>& specs, bool recursive,
             const std::function<void(const std::string&, const std::string&)>& onError) {
-    Walker w{recursive, onError, {}};
+    std::vector<FileEntry> out;
+    expandSpecs(specs, recursive, onError, [&](FileEntry e) { out.push_back(std::move(e)); });
+    return out;
+}
+
+void expandSpecs(const std::vector<std::string>& specs, bool recursive,
+                 const std::function<void(const std::string&, const std::string&)>& onError,
+                 const std::function<void(FileEntry)>& onFile) {
+    Walker w{recursive, onError, onFile};
     // True when the file specification names something as a whole: its directory
     // for a wild card, else the file or directory itself.
     auto resolves = [](const std::string& spec) {
@@ -190,7 +198,6 @@ expandSpecs(const std::vector<std::string>& specs, bool recursive,
             w.spec(s);
         }
     }
-    return w.out;
 }
 
 } // namespace talvo::grep

@@ -32,5 +32,10 @@ bool hasWildcard(std::string_view spec);
 std::vector<FileEntry>
 expandSpecs(const std::vector<std::string>& specs, bool recursive,
             const std::function<void(const std::string&, const std::string&)>& onError);
+// The same, handing each file to onFile as soon as it is found, so that its
+// search need not wait for the end of a long walk.
+void expandSpecs(const std::vector<std::string>& specs, bool recursive,
+                 const std::function<void(const std::string&, const std::string&)>& onError,
+                 const std::function<void(FileEntry)>& onFile);
 
 } // namespace talvo::grep

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <unistd.h>
 
 using namespace talvo::test;
@@ -115,6 +116,40 @@ TEST_F(Files, ManyFilesInParallelPrintInNameOrder) {
     }
     RunResult r = d({"-s", "-e", "^match", "many/*.txt"});
     EXPECT_EQ(r.out, expected);
+}
+
+TEST_F(Files, NestedDirectoriesSearchedAsTheWalkFindsThemKeepTheWalkOrder) {
+    // Files and directories side by side at every level, so that files of a
+    // directory come before and after those of its subdirectories, some
+    // directories empty; -c and -l as well as lines.
+    std::string lines, counts, names;
+    std::function<void(const std::string&, int)> make = [&](const std::string& dir, int depth) {
+        fs::create_directories(g.dir().file(dir));
+        for (int i = 0; i < 6; ++i) {
+            std::string name = dir + "/" + static_cast<char>('a' + i);
+            if (i % 2 == 1 && depth < 3) {
+                make(name, depth + 1);
+                continue;
+            }
+            std::string path = name + ".txt";
+            bool hit = (depth + i) % 3 != 0;
+            g.write(path, hit ? "one\nhit " + path + "\n" : "none\n");
+            lines += hit ? path + ":hit " + path + "\n" : "";
+            counts += path + ":" + (hit ? "1" : "0") + "\n";
+            names += hit ? path + "\n" : "";
+        }
+        fs::create_directories(g.dir().file(dir + "/zempty"));
+    };
+    make("tree", 0);
+    EXPECT_EQ(d({"-s", "-e", "^hit", "tree"}).out, lines);
+    EXPECT_EQ(d({"-s", "-c", "-e", "^hit", "tree"}).out, counts);
+    EXPECT_EQ(d({"-s", "-l", "-e", "^hit", "tree"}).out, names);
+    RunResult none = d({"-s", "-e", "nowhere", "tree"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    RunResult missing = d({"-s", "-e", "^hit", "nothere/*.txt"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("nothere"), std::string::npos) << missing.err;
 }
 
 } // namespace
