@@ -764,24 +764,21 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                     nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : pos;
                 size_t e = lineEnd(at + lit.needle().size());
                 ++tried;
-                bool hit = true;
-                if (first.hsExact) {
-                    // The engine's exact answer for this one line.
-                    bool any = false;
-                    hs_error_t rc = hs_scan(
-                        first.hs, data.data() + ls, static_cast<unsigned>(e - ls), 0, c.scratch,
-                        [](unsigned, unsigned long long, unsigned long long, unsigned, void* flag) {
-                            *static_cast<bool*>(flag) = true;
-                            return 1;
-                        },
-                        &any);
-                    if (rc != HS_SUCCESS && rc != HS_SCAN_TERMINATED) {
-                        error = "search engine failure";
-                        return false;
-                    }
-                    hit = any;
+                // The engine's answer for this one line, exact or a candidate
+                // that take() confirms: PCRE2 sees no line it would not have
+                // seen from a pass over the whole buffer.
+                bool hit = false;
+                hs_error_t rc = hs_scan(
+                    first.hs, data.data() + ls, static_cast<unsigned>(e - ls), 0, c.scratch,
+                    [](unsigned, unsigned long long, unsigned long long, unsigned, void* flag) {
+                        *static_cast<bool*>(flag) = true;
+                        return 1;
+                    },
+                    &hit);
+                if (rc != HS_SUCCESS && rc != HS_SCAN_TERMINATED) {
+                    error = "search engine failure";
+                    return false;
                 }
-                // Otherwise take() confirms it, as it does the engine's candidates.
                 if (hit && !take(ls, e))
                     return !failed;
                 pos = e + 1;
