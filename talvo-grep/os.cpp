@@ -245,8 +245,20 @@ void FileReader::adviseSequential() const {
     posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
+void FileReader::openPull(Pull pull) {
+    pull_ = std::move(pull);
+    regular_ = false;
+    eof_ = false;
+}
+
 bool FileReader::read(uint64_t offset, char* dst, size_t want, size_t& got, std::string& error) {
     got = 0;
+    if (pull_) {
+        if (!pull_(dst, want, got, error))
+            return false;
+        eof_ = got < want;
+        return true;
+    }
     while (got < want) {
         ssize_t n = regular_ ? ::pread(fd_, dst + got, want - got, static_cast<off_t>(offset + got))
                              : ::read(fd_, dst + got, want - got);

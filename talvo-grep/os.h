@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,6 +97,11 @@ public:
     // Opens path, or takes standard input when path is empty; false and error
     // when it cannot be opened or is a directory.
     bool open(const std::string& path, std::string& error);
+    // Takes its bytes from pull instead, like a pipe: pull fills dst with up
+    // to want bytes, fewer only at the end, and sets got; false and why on
+    // an error.
+    using Pull = std::function<bool(char* dst, size_t want, size_t& got, std::string& why)>;
+    void openPull(Pull pull);
     // A regular file whose bytes can be read at any offset (not standard input).
     bool regular() const { return regular_; }
     int fd() const { return fd_; }
@@ -114,6 +120,7 @@ public:
 
 private:
     int fd_ = -1;
+    Pull pull_;
     bool owned_ = false;
     bool regular_ = false;
     bool eof_ = false;

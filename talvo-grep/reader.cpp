@@ -52,8 +52,8 @@ int index(ReadMode m) {
 }
 } // namespace
 
-WindowReader::WindowReader(os::FileReader& in, size_t window)
-    : in_(in), buf_(threadBuffer()), forced_(forcedMode()) {
+WindowReader::WindowReader(os::FileReader& in, size_t window, bool ownBuffer)
+    : in_(in), buf_(ownBuffer ? own_ : threadBuffer()), forced_(forcedMode()) {
     readWindow_ = window > 0 ? window : kReadWindow;
     mapWindow_ = window > 0 ? window : kMapWindow;
     mappable_ = in.regular() && (forced_ == ReadMode::Map || in.size() >= kMapFrom);

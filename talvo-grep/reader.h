@@ -22,7 +22,9 @@ enum class ReadMode { Auto, Read, Map };
 class WindowReader {
 public:
     // window: bytes brought in per step, 0 for the defaults of each mode.
-    WindowReader(os::FileReader& in, size_t window);
+    // ownBuffer: a buffer of its own, not the one this thread's readers
+    // share, for a reader used while another one's view is in use.
+    WindowReader(os::FileReader& in, size_t window, bool ownBuffer = false);
     ~WindowReader();
     WindowReader(const WindowReader&) = delete;
     WindowReader& operator=(const WindowReader&) = delete;
@@ -50,6 +52,7 @@ private:
 
     os::FileReader& in_;
     os::FileMapping map_;
+    os::ByteBuffer own_;
     os::ByteBuffer& buf_;
     const char* data_ = nullptr;
     size_t len_ = 0;

@@ -293,9 +293,15 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
         searchWhole(head, entry, name, ctx, r, totalLeft);
         return;
     }
-    // UTF-16 is transcoded and an archive unpacked as a whole.
-    if (startsWithUtf16Bom(head) || (o_.archives && !entry.path.empty() &&
-                                     ext::looksLikeArchive(entry.path, head.substr(0, 1024)))) {
+    bool archive = o_.archives && !entry.path.empty() &&
+                   ext::looksLikeArchive(entry.path, head.substr(0, 1024));
+    // An archive in a regular file is unpacked as it is read, unless its
+    // members are to be written out after.
+    if (archive && file.regular() && !o_.extractMatches &&
+        searchArchive(head, name, ctx, r, totalLeft, &file))
+        return;
+    // UTF-16 is transcoded and any other archive unpacked as a whole.
+    if (startsWithUtf16Bom(head) || archive) {
         os::FileData whole;
         if (!whole.load(file, head, lineLimit(), error))
             return fail();
@@ -306,6 +312,19 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
         }
         return;
     }
+    searchWindows(file, reader, name, ctx, r, totalLeft, false);
+}
+
+void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const std::string& name,
+                             ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft,
+                             bool member) const {
+    std::string error;
+    auto fail = [&] {
+        r.failed = true;
+        if (!o_.quiet)
+            r.err += name + ": " + error + "\n";
+    };
+    std::string_view head = reader.view();
     bool binary = std::memchr(head.data(), '\0', std::min(head.size(), kBinaryProbe));
     size_t offsetBase = 0;
     size_t skip = 0; // bytes of the view before the text (a byte-order mark)
@@ -330,8 +349,9 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
             checkUtf8 = kind == TextKind::Utf8 && !reader.eof();
         }
     }
-    TextScan scan(*this, o_, showNames_, name, head.substr(skip), kind, binary, offsetBase, ctx, r,
-                  totalLeft);
+    // Members always carry their names: an archive holds many files.
+    TextScan scan(*this, member ? memberOptions_ : o_, showNames_ || (member && !o_.noFileName),
+                  name, head.substr(skip), kind, binary, offsetBase, ctx, r, totalLeft);
     // Lines of an input that cannot be read again are counted as they pass,
     // for the message about a line too long to search.
     if (!file.regular())
@@ -484,7 +504,8 @@ bool Searcher::skipLongLine(os::FileReader& file, WindowReader& reader, TextScan
 }
 
 bool Searcher::searchArchive(std::string_view data, const std::string& name, ScanContext& ctx,
-                             FileResult& r, std::atomic<long>& totalLeft) const {
+                             FileResult& r, std::atomic<long>& totalLeft,
+                             os::FileReader* file) const {
     ext::ArchiveLimits limits;
     std::set<std::string> hits; // members of the outer archive with a match
     bool anyMatch = r.matched;
@@ -493,27 +514,67 @@ bool Searcher::searchArchive(std::string_view data, const std::string& name, Sca
         if (!o_.quiet)
             r.err += text + "\n";
     };
-    ext::ArchiveRead read = ext::readArchive(
-        data, name, limits,
-        [&](const ext::ArchiveMember& m) {
-            std::string shown = m.path.empty()    ? name
-                                : o_.archiveNames ? name + "/" + m.path
-                                                  : m.path;
-            r.matched = false;
-            searchBytes(m.data, shown, ctx, r, totalLeft, true);
-            if (r.matched)
-                hits.insert(m.topLevel);
-            anyMatch = anyMatch || r.matched;
-            r.matched = anyMatch;
-            return !(o_.silent && anyMatch) && !(o_.maxTotal > 0 && totalLeft.load() <= 0);
-        },
-        message);
+    auto onMember = [&](const ext::ArchiveMember& m) {
+        std::string shown = m.path.empty() ? name : o_.archiveNames ? name + "/" + m.path : m.path;
+        r.matched = false;
+        if (m.whole)
+            searchBytes(m.head, shown, ctx, r, totalLeft, true);
+        else
+            searchMember(m, shown, ctx, r, totalLeft);
+        if (r.matched)
+            hits.insert(m.topLevel);
+        anyMatch = anyMatch || r.matched;
+        r.matched = anyMatch;
+        return !(o_.silent && anyMatch) && !(o_.maxTotal > 0 && totalLeft.load() <= 0);
+    };
+    ext::ArchiveRead read =
+        file ? ext::readArchive(file->fd(), file->size(), data, name, limits, onMember, message)
+             : ext::readArchive(data, name, limits, onMember, message);
     r.matched = anyMatch;
     if (read.notArchive)
         return false;
     if (o_.extractMatches && !hits.empty())
         ext::extractMembers(data, name, hits, ".", limits, message);
     return true;
+}
+
+void Searcher::searchMember(const ext::ArchiveMember& m, const std::string& name, ScanContext& ctx,
+                            FileResult& r, std::atomic<long>& totalLeft) const {
+    // The bytes handed on first, then the rest as it is unpacked: read like
+    // a pipe, window by window.
+    size_t given = 0;
+    os::FileReader in;
+    in.openPull([&](char* dst, size_t want, size_t& got, std::string& why) {
+        got = std::min(want, m.head.size() - given);
+        std::memcpy(dst, m.head.data() + given, got);
+        given += got;
+        if (got == want)
+            return true;
+        size_t more = 0;
+        bool ok = m.readMore(dst + got, want - got, more, why);
+        got += more;
+        return ok;
+    });
+    std::string error;
+    auto fail = [&] {
+        r.failed = true;
+        if (!o_.quiet)
+            r.err += name + ": " + error + "\n";
+    };
+    size_t window = windowSetting();
+    // The archive may be read from the buffer of this thread's readers.
+    WindowReader reader(in, window, true);
+    if (!reader.start(std::max(window > 0 ? window : kWindowed, kFirstWindow), error))
+        return fail();
+    if (startsWithUtf16Bom(reader.view())) {
+        // UTF-16 is transcoded as a whole.
+        os::FileData whole;
+        if (!whole.load(in, reader.view(), lineLimit(), error))
+            return fail();
+        searchBytes(whole.bytes(), name, ctx, r, totalLeft, true);
+        return;
+    }
+    searchWindows(in, reader, name, ctx, r, totalLeft, true);
 }
 
 void Searcher::searchBytes(std::string_view data, const std::string& name, ScanContext& ctx,

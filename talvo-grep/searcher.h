@@ -16,6 +16,9 @@ namespace talvo::grep {
 namespace os {
 class FileReader;
 }
+namespace ext {
+struct ArchiveMember;
+}
 class WindowReader;
 
 struct FileResult {
@@ -47,13 +50,23 @@ private:
     void searchBytes(std::string_view data, const std::string& name, ScanContext& ctx,
                      FileResult& r, std::atomic<long>& totalLeft, bool member) const;
     // Each member of an archive; false when data is no archive after all.
+    // With file, the archive is read from it and data holds its first bytes.
     bool searchArchive(std::string_view data, const std::string& name, ScanContext& ctx,
-                       FileResult& r, std::atomic<long>& totalLeft) const;
+                       FileResult& r, std::atomic<long>& totalLeft,
+                       os::FileReader* file = nullptr) const;
     void searchName(const FileEntry& entry, ScanContext& ctx, FileResult& r) const;
     // One input, a file or standard input: a small one read whole, a large
-    // one window by window; UTF-16 and archives whole.
+    // one window by window; UTF-16 and archives whole, their large members
+    // window by window.
     void searchInput(const FileEntry& entry, const std::string& name, ScanContext& ctx,
                      FileResult& r, std::atomic<long>& totalLeft) const;
+    // The windowed search of an input whose first window the reader holds.
+    void searchWindows(os::FileReader& file, WindowReader& reader, const std::string& name,
+                       ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft,
+                       bool member) const;
+    // A member too large to hold, searched as it is unpacked.
+    void searchMember(const ext::ArchiveMember& m, const std::string& name, ScanContext& ctx,
+                      FileResult& r, std::atomic<long>& totalLeft) const;
     class TextScan;
     // The number of the line starting at from in the reader's view after skip.
     bool lineNumberOf(os::FileReader& file, WindowReader& reader, TextScan& scan, size_t skip,

@@ -20,6 +20,8 @@ namespace talvo::grep::ext {
 namespace {
 
 constexpr size_t kChunk = 256 * 1024;
+// A member up to this size is read whole before it is handed on.
+constexpr size_t kHeldWhole = 8 << 20;
 
 bool validUtf8(std::string_view s) {
     size_t i = 0;
@@ -58,15 +60,63 @@ private:
     locale_t old_ = nullptr;
 };
 
+// An archive in a regular file, read at offsets as libarchive asks.
+struct FileCursor {
+    int fd;
+    int64_t size;
+    int64_t pos = 0;
+    std::vector<char> buf = std::vector<char>(kChunk);
+};
+
+la_ssize_t cursorRead(archive* a, void* p, const void** out) {
+    auto* c = static_cast<FileCursor*>(p);
+    ssize_t n = 0;
+    do {
+        n = ::pread(c->fd, c->buf.data(), c->buf.size(), static_cast<off_t>(c->pos));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        archive_set_error(a, errno, "%s", std::strerror(errno));
+        return ARCHIVE_FATAL;
+    }
+    c->pos += n;
+    *out = c->buf.data();
+    return n;
+}
+
+la_int64_t cursorSeek(archive*, void* p, la_int64_t offset, int whence) {
+    auto* c = static_cast<FileCursor*>(p);
+    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? c->pos : c->size;
+    if (base + offset < 0)
+        return ARCHIVE_FATAL;
+    c->pos = base + offset;
+    return c->pos;
+}
+
+la_int64_t cursorSkip(archive*, void* p, la_int64_t request) {
+    auto* c = static_cast<FileCursor*>(p);
+    int64_t n = std::max<int64_t>(0, std::min<int64_t>(request, c->size - c->pos));
+    c->pos += n;
+    return n;
+}
+
+// The deleter keeps a file's cursor as long as the handle.
 struct ArchiveFree {
+    std::shared_ptr<FileCursor> cursor;
     void operator()(archive* a) const { archive_read_free(a); }
 };
 using ArchivePtr = std::unique_ptr<archive, ArchiveFree>;
 
+// An archive's bytes in memory, or a regular file whose first bytes are head.
+struct Source {
+    std::string_view head;
+    int fd = -1;
+    uint64_t size = 0;
+};
+
 // Only the formats that are searched as archives: anything else that
 // libarchive could take for one (mtree and cpio read plain text lines as
 // entries) stays text.
-ArchivePtr newReader(std::string_view data, bool singleStream, int& rc) {
+ArchivePtr newReader(const Source& src, bool singleStream, int& rc) {
     ArchivePtr a(archive_read_new());
     archive_read_support_filter_gzip(a.get());
     archive_read_support_filter_bzip2(a.get());
@@ -82,7 +132,17 @@ ArchivePtr newReader(std::string_view data, bool singleStream, int& rc) {
     // turn into wide characters: they are code page 932.
     if (!singleStream)
         archive_read_set_format_option(a.get(), "lha", "hdrcharset", "CP932");
-    rc = archive_read_open_memory(a.get(), data.data(), data.size());
+    if (src.fd < 0) {
+        rc = archive_read_open_memory(a.get(), src.head.data(), src.head.size());
+        return a;
+    }
+    a.get_deleter().cursor =
+        std::make_shared<FileCursor>(FileCursor{src.fd, static_cast<int64_t>(src.size)});
+    archive_read_set_callback_data(a.get(), a.get_deleter().cursor.get());
+    archive_read_set_read_callback(a.get(), cursorRead);
+    archive_read_set_seek_callback(a.get(), cursorSeek);
+    archive_read_set_skip_callback(a.get(), cursorSkip);
+    rc = archive_read_open1(a.get());
     return a;
 }
 
@@ -96,8 +156,8 @@ bool compressedStream(std::string_view h) {
 // rc receives the result of opening; the error is read from the handle.
 // A compressed stream is a tar only when a tar header starts it: the tar
 // reader takes a text that begins with zero bytes for an empty archive.
-ArchivePtr openReader(std::string_view data, int& rc) {
-    if (compressedStream(data)) {
+ArchivePtr openReader(const Source& data, int& rc) {
+    if (compressedStream(data.head)) {
         ArchivePtr probe = newReader(data, false, rc);
         archive_entry* e = nullptr;
         if (rc == ARCHIVE_OK && archive_read_next_header(probe.get(), &e) == ARCHIVE_EOF &&
@@ -145,7 +205,7 @@ struct Reader {
 
     // prefix: shown name of this archive; inside: its path inside the outer
     // archive and top the outer member holding it (both "" at depth 1).
-    ArchiveRead read(std::string_view data, const std::string& prefix, const std::string& inside,
+    ArchiveRead read(const Source& data, const std::string& prefix, const std::string& inside,
                      const std::string& top, int depth) {
         ArchiveRead res;
         int rc = ARCHIVE_OK;
@@ -170,7 +230,7 @@ struct Reader {
             }
             if (first && isRaw(a.get()) && archive_filter_count(a.get()) <= 1) {
                 // Marked as an archive but no format reads it: broken.
-                if (looksLikeArchive("", data)) {
+                if (looksLikeArchive("", data.head)) {
                     fail(prefix + ": broken archive: no archive format reads it");
                     return finish(res);
                 }
@@ -186,76 +246,83 @@ struct Reader {
                 fail(shown + ": encrypted, not searched");
                 continue;
             }
-            if (archive_entry_size_is_set(e) &&
-                static_cast<uint64_t>(archive_entry_size(e)) > lim.maxMemberBytes) {
-                fail(shown + ": larger than " + std::to_string(lim.maxMemberBytes >> 20) +
-                     " MiB, not searched");
-                continue;
-            }
+            // A member is read whole up to kHeldWhole, and one byte more; a
+            // larger one is handed on with its first bytes and read on as it
+            // is searched, unless it is an archive itself. A member of known
+            // size is read into that much: a small member costs no large
+            // buffer.
             std::string buf;
-            // A member of known size is read into that much, and one byte more
-            // that must not come; otherwise the reads grow with what came. A
-            // small member then costs no large buffer.
             bool sized = archive_entry_size_is_set(e);
             uint64_t expected = sized ? static_cast<uint64_t>(archive_entry_size(e)) : 0;
             if (sized)
-                buf.reserve(static_cast<size_t>(expected) + 1);
-            bool ok = true, fatal = false;
-            for (;;) {
+                buf.reserve(static_cast<size_t>(std::min<uint64_t>(expected, kHeldWhole)) + 1);
+            Status st = Status::Ok;
+            std::string error;
+            bool ended = false;
+            while (buf.size() <= kHeldWhole) {
                 size_t old = buf.size();
                 size_t want = std::clamp<size_t>(old, 16 * 1024, kChunk);
                 if (sized && old <= expected)
                     want = static_cast<size_t>(std::min<uint64_t>(kChunk, expected + 1 - old));
                 buf.resize(old + want);
-                la_ssize_t n = archive_read_data(a.get(), buf.data() + old, want);
-                if (n <= 0) {
-                    buf.resize(old);
-                    if (n < 0) {
-                        fail(shown + ": " + errorOf(a.get()));
-                        ok = false;
-                        fatal = n == ARCHIVE_FATAL;
-                    }
+                size_t n = 0;
+                st = pull(a.get(), unpacked, buf.data() + old, want, n, error);
+                buf.resize(old + n);
+                if (st != Status::Ok || n == 0) {
+                    ended = st == Status::Ok;
                     break;
                 }
-                buf.resize(old + static_cast<size_t>(n));
-                unpacked += static_cast<uint64_t>(n);
-                total += static_cast<uint64_t>(n);
-                la_int64_t packed = archive_filter_bytes(a.get(), -1);
-                if (unpacked > lim.ratioFloor &&
-                    static_cast<double>(unpacked) >
-                        lim.maxRatio * static_cast<double>(packed > 0 ? packed : 1)) {
-                    fail(shown + ": stopped: unpacks to more than " +
-                         std::to_string(static_cast<long>(lim.maxRatio)) +
-                         " times its packed size, not a real archive");
-                    return finish(res);
-                }
-                if (total > lim.maxTotalBytes) {
-                    fail(shown + ": stopped: the archive unpacks to more than " +
-                         std::to_string(lim.maxTotalBytes >> 20) + " MiB");
+            }
+            if (st != Status::Ok) {
+                fail(shown + ": " + error);
+                if (st == Status::StopAll)
                     stopAll = true;
+                if (st == Status::StopAll || st == Status::StopHere)
                     return finish(res);
-                }
-                if (buf.size() > lim.maxMemberBytes) {
-                    fail(shown + ": larger than " + std::to_string(lim.maxMemberBytes >> 20) +
-                         " MiB, not searched");
-                    ok = false;
+                if (st == Status::Fatal)
                     break;
-                }
-            }
-            if (ok && archive_entry_size_is_set(e) &&
-                buf.size() != static_cast<uint64_t>(archive_entry_size(e))) {
-                fail(shown + ": truncated, not searched");
-                ok = false;
-            }
-            if (fatal)
-                break;
-            if (!ok)
                 continue;
+            }
+            if (ended && sized && buf.size() != expected) {
+                fail(shown + ": truncated, not searched");
+                continue;
+            }
             std::string holder = depth == 1 ? name : top;
             std::string path = inside.empty() ? name : join(inside, name);
             if (!name.empty() && looksLikeArchive(name, buf)) {
                 if (depth < lim.maxDepth) {
-                    ArchiveRead inner = read(buf, shown, path, holder, depth + 1);
+                    // An archive inside is read whole, up to the limit.
+                    while (!ended) {
+                        if (buf.size() > lim.maxMemberBytes) {
+                            st = Status::Failed;
+                            error = "larger than " + std::to_string(lim.maxMemberBytes >> 20) +
+                                    " MiB, not searched";
+                            break;
+                        }
+                        size_t old = buf.size();
+                        buf.resize(old + kChunk);
+                        size_t n = 0;
+                        st = pull(a.get(), unpacked, buf.data() + old, kChunk, n, error);
+                        buf.resize(old + n);
+                        if (st != Status::Ok)
+                            break;
+                        ended = n == 0;
+                    }
+                    if (st != Status::Ok) {
+                        fail(shown + ": " + error);
+                        if (st == Status::StopAll)
+                            stopAll = true;
+                        if (st == Status::StopAll || st == Status::StopHere)
+                            return finish(res);
+                        if (st == Status::Fatal)
+                            break;
+                        continue;
+                    }
+                    if (sized && buf.size() != expected) {
+                        fail(shown + ": truncated, not searched");
+                        continue;
+                    }
+                    ArchiveRead inner = read(Source{buf}, shown, path, holder, depth + 1);
                     if (stopAll)
                         return finish(res);
                     if (!inner.notArchive)
@@ -267,12 +334,76 @@ struct Reader {
                     continue;
                 }
             }
-            if (!onMember(ArchiveMember{path, holder, buf})) {
+            ArchiveMember member{path, holder, buf, ended, {}};
+            // The rest as it is searched; what stops it is reported by the
+            // searcher with the member's name, and acted on here after.
+            uint64_t got = buf.size();
+            bool reachedEnd = ended;
+            Status late = Status::Ok;
+            if (!ended) {
+                member.readMore = [&](char* dst, size_t want, size_t& n, std::string& why) {
+                    n = 0;
+                    while (n < want && !reachedEnd) {
+                        size_t part = 0;
+                        late = pull(a.get(), unpacked, dst + n, want - n, part, why);
+                        if (late != Status::Ok) {
+                            failed = true;
+                            return false;
+                        }
+                        n += part;
+                        got += part;
+                        reachedEnd = part == 0;
+                    }
+                    return true;
+                };
+            }
+            if (!onMember(member)) {
                 stopAll = true;
                 return finish(res);
             }
+            if (late == Status::StopAll)
+                stopAll = true;
+            if (late == Status::StopAll || late == Status::StopHere)
+                return finish(res);
+            if (late == Status::Fatal)
+                break;
+            if (late == Status::Ok && reachedEnd && sized && got != expected)
+                fail(shown + ": truncated");
         }
         return finish(res);
+    }
+
+    // How reading a member's data ended.
+    enum class Status { Ok, Failed, Fatal, StopHere, StopAll };
+
+    // Up to want bytes of the present member into dst (0 at its end), with
+    // the limits on what one archive may unpack to.
+    Status pull(archive* a, uint64_t& unpacked, char* dst, size_t want, size_t& got,
+                std::string& error) {
+        got = 0;
+        la_ssize_t n = archive_read_data(a, dst, want);
+        if (n < 0) {
+            error = errorOf(a);
+            return n == ARCHIVE_FATAL ? Status::Fatal : Status::Failed;
+        }
+        got = static_cast<size_t>(n);
+        unpacked += got;
+        total += got;
+        la_int64_t packed = archive_filter_bytes(a, -1);
+        if (unpacked > lim.ratioFloor &&
+            static_cast<double>(unpacked) >
+                lim.maxRatio * static_cast<double>(packed > 0 ? packed : 1)) {
+            error = "stopped: unpacks to more than " +
+                    std::to_string(static_cast<long>(lim.maxRatio)) +
+                    " times its packed size, not a real archive";
+            return Status::StopHere;
+        }
+        if (total > lim.maxTotalBytes) {
+            error = "stopped: the archive unpacks to more than " +
+                    std::to_string(lim.maxTotalBytes >> 20) + " MiB";
+            return Status::StopAll;
+        }
+        return Status::Ok;
     }
 
     ArchiveRead finish(ArchiveRead r) const {
@@ -452,7 +583,16 @@ ArchiveRead readArchive(std::string_view data, const std::string& name, const Ar
                         const ArchiveMessage& message) {
     Utf8Locale locale;
     Reader reader{lim, onMember, message};
-    return reader.read(data, name, "", "", 1);
+    return reader.read(Source{data}, name, "", "", 1);
+}
+
+ArchiveRead readArchive(int fd, uint64_t size, std::string_view head, const std::string& name,
+                        const ArchiveLimits& lim,
+                        const std::function<bool(const ArchiveMember&)>& onMember,
+                        const ArchiveMessage& message) {
+    Utf8Locale locale;
+    Reader reader{lim, onMember, message};
+    return reader.read(Source{head, fd, size}, name, "", "", 1);
 }
 
 ExtractResult extractMembers(std::string_view data, const std::string& name,
@@ -470,7 +610,7 @@ ExtractResult extractMembers(std::string_view data, const std::string& name,
         return res;
     }
     int rc = ARCHIVE_OK;
-    ArchivePtr a = openReader(data, rc);
+    ArchivePtr a = openReader(Source{data}, rc);
     if (rc != ARCHIVE_OK) {
         fail(name + ": broken archive: " + errorOf(a.get()));
         return res;

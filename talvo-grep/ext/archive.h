@@ -22,7 +22,7 @@ namespace talvo::grep::ext {
 
 struct ArchiveLimits {
     int maxDepth = 3;                       // the outer archive is depth 1
-    uint64_t maxMemberBytes = 512ull << 20; // one member held for searching
+    uint64_t maxMemberBytes = 512ull << 20; // an archive inside an archive, held whole
     uint64_t maxTotalBytes = 8ull << 30;    // unpacked from one archive when searching
     uint64_t maxExtractBytes = 2ull << 30;  // written by one extraction
     double maxRatio = 1000;                 // unpacked bytes per packed byte
@@ -40,7 +40,13 @@ struct ArchiveMember {
     // stream of a compressed single file.
     std::string path;
     std::string topLevel; // the member of the outer archive that holds it
-    std::string_view data;
+    // The member's bytes: all of them when whole, else its first bytes, and
+    // readMore gives the rest: up to want bytes into dst, fewer only at its
+    // end (0 there), false and why when the archive is broken there or
+    // unpacks past a limit. A large member is never held whole.
+    std::string_view head;
+    bool whole = true;
+    std::function<bool(char* dst, size_t want, size_t& got, std::string& why)> readMore;
 };
 
 // message(text, failure): text names the archive and member; failure marks
@@ -55,6 +61,12 @@ struct ArchiveRead {
 // Calls onMember for every regular member in stored order until it returns
 // false. name is the archive as shown in messages.
 ArchiveRead readArchive(std::string_view data, const std::string& name, const ArchiveLimits& lim,
+                        const std::function<bool(const ArchiveMember&)>& onMember,
+                        const ArchiveMessage& message);
+// The same for an archive in a regular file open as fd, of size bytes, of
+// which head holds the first: read as it is unpacked, never held whole.
+ArchiveRead readArchive(int fd, uint64_t size, std::string_view head, const std::string& name,
+                        const ArchiveLimits& lim,
                         const std::function<bool(const ArchiveMember&)>& onMember,
                         const ArchiveMessage& message);
 

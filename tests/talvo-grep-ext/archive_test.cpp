@@ -147,7 +147,17 @@ Collected readAll(const std::string& data, const std::string& name = "a.arc",
     c.result = readArchive(
         data, name, lim,
         [&](const ArchiveMember& m) {
-            c.members[m.path] = std::string(m.data);
+            std::string bytes(m.head);
+            if (!m.whole) {
+                char buf[4096];
+                size_t got = 0;
+                std::string why;
+                while (m.readMore(buf, sizeof buf, got, why) && got > 0)
+                    bytes.append(buf, got);
+                if (!why.empty())
+                    c.messages.push_back(m.path + ": " + why);
+            }
+            c.members[m.path] = bytes;
             c.tops[m.path] = m.topLevel;
             return true;
         },

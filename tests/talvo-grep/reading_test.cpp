@@ -293,4 +293,68 @@ TEST(Reading, ASearchAcrossLinesHoldsNoWholeFile) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST(Reading, LargeArchiveMembersAreSearchedAsTheyAreUnpacked) {
+    // Larger than a member held whole; a tar holds it between two small ones.
+    GrepDir g;
+    std::string large;
+    int needles = 0;
+    for (int i = 0; large.size() < (10 << 20); ++i) {
+        large += "line " + std::to_string(i) + " of the large member";
+        large += i % 1000 == 7 ? " needle\n" : "\n";
+        needles += i % 1000 == 7;
+    }
+    g.write("large.txt", large);
+    g.write("small.txt", "small needle\n");
+    g.write("last.txt", "last needle\n");
+    RunResult made =
+        runProgram(g.dir().path(), {"/bin/bash", "-c",
+                                    "gzip -k large.txt && tar czf both.tgz small.txt large.txt "
+                                    "last.txt && head -c $(($(stat -c %s large.txt.gz) * 19 / "
+                                    "20)) large.txt.gz >cut.gz"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    RunResult plain = g.run("ygrep.exe", {"-n", "-C1", "needle", "large.txt"});
+    std::string named, inTar;
+    for (size_t s = 0; s < plain.out.size();) {
+        size_t e = plain.out.find('\n', s) + 1;
+        std::string line = plain.out.substr(s, e - s);
+        // The name, then the separator after the line number: ":" or "-".
+        std::string sep(1, line[line.find_first_not_of("0123456789")]);
+        named += line == "--\n" ? line : "large.txt.gz" + sep + line;
+        inTar += line == "--\n" ? line : "both.tgz/large.txt" + sep + line;
+        s = e;
+    }
+    for (const char* window : {"0", "4096"}) {
+        Setting s("TALVO_GREP_WINDOW", window);
+        RunResult r = g.run("ygrep.exe", {"-z", "-n", "-C1", "needle", "large.txt.gz"});
+        EXPECT_TRUE(r.out == named) << window;
+        EXPECT_EQ(r.status, 0) << window;
+        r = g.run("ygrep.exe", {"-z", "-c", "needle", "both.tgz"});
+        EXPECT_EQ(r.out, "both.tgz/small.txt:1\nboth.tgz/large.txt:" + std::to_string(needles) +
+                             "\nboth.tgz/last.txt:1\n")
+            << window;
+        r = g.run("ygrep.exe", {"-z", "-n", "-C1", "needle", "both.tgz"});
+        EXPECT_TRUE(r.out == "both.tgz/small.txt:1:small needle\n" + inTar +
+                                 "both.tgz/last.txt:1:last needle\n")
+            << window;
+    }
+    // A stream cut short past what is held whole: the lines before the cut,
+    // and the member named.
+    RunResult r = g.run("ygrep.exe", {"-z", "-n", "needle", "cut.gz"});
+    EXPECT_EQ(r.out.substr(0, 36), "cut.gz:8:line 7 of the large member ");
+    EXPECT_EQ(r.err, "talvo-grep: cut.gz: truncated gzip input\n");
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST(Reading, ACompressedFileIsNeverHeldWhole) {
+    GrepDir g;
+    RunResult r = runProgram(
+        g.dir().path(),
+        {"/bin/bash", "-c",
+         "yes 'every line of this compressed file matches the pattern, and it is far larger "
+         "than the memory limit' | head -n 2000000 | gzip -1 >big.gz; " +
+             limitMemory(160) + "./wgrep.com -c matches big.gz; echo $?; rm big.gz"});
+    EXPECT_EQ(r.out, "big.gz:2000000\n0\n");
+    EXPECT_EQ(r.err, "");
+}
+
 } // namespace
