@@ -92,6 +92,15 @@ void Printer::leaveWindow(size_t scanEnd, size_t keepFrom) {
     afterContextUpTo(base_ + scanEnd);
     if (countAll_ || o_.tag || o_.lineNumbers || o_.pathAndLine)
         advanceTo(base_ + keepFrom);
+    if (o_.byteOffset && (kind_ == TextKind::Utf16LE || kind_ == TextKind::Utf16BE)) {
+        // The offsets in the file of the next window start from its base.
+        if (utf8Counted_ < base_ || utf8Counted_ > base_ + keepFrom) {
+            utf8Counted_ = base_;
+            utf16Units_ = unitsBeforeWindow_;
+        }
+        countUnitsTo(base_ + keepFrom);
+        unitsBeforeWindow_ = utf16Units_;
+    }
     base_ += keepFrom;
     countedTo_ = std::max(countedTo_, base_);
 }
@@ -145,15 +154,19 @@ size_t Printer::fileOffset(size_t s) {
     // Lines are printed in order: count on from the last offset asked for.
     if (s < utf8Counted_ || utf8Counted_ < base_) {
         utf8Counted_ = base_;
-        utf16Units_ = 0;
+        utf16Units_ = unitsBeforeWindow_;
     }
+    countUnitsTo(s);
+    return 2 * utf16Units_;
+}
+
+void Printer::countUnitsTo(size_t s) {
     for (; utf8Counted_ < s; ++utf8Counted_) {
         auto c = static_cast<unsigned char>(*at(utf8Counted_));
         // A character is one unit, one beyond the BMP (four UTF-8 bytes) two.
         utf16Units_ += (c & 0xC0) != 0x80;
         utf16Units_ += c >= 0xF0;
     }
-    return 2 * utf16Units_;
 }
 
 void Printer::emitMarked(size_t s, size_t e, const std::vector<std::pair<size_t, size_t>>& parts) {

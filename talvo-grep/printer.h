@@ -68,6 +68,7 @@ private:
     // Byte offset in the file of offset s of the text searched: for UTF-16,
     // transcoded to UTF-8 for the search, two bytes a unit of the original.
     size_t fileOffset(size_t s);
+    void countUnitsTo(size_t s);
 
     const Options& o_;
     bool showNames_;
@@ -89,6 +90,7 @@ private:
     bool printed_ = false;
     size_t utf8Counted_ = 0; // UTF-16 text: units counted up to this offset
     size_t utf16Units_ = 0;  // the UTF-16 units before it
+    size_t unitsBeforeWindow_ = 0;
     bool countAll_ = false;
 };
 

@@ -300,8 +300,10 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
     if (archive && file.regular() && !o_.extractMatches &&
         searchArchive(head, name, ctx, r, totalLeft, &file))
         return;
-    // UTF-16 is transcoded and any other archive unpacked as a whole.
-    if (startsWithUtf16Bom(head) || archive) {
+    if (startsWithUtf16Bom(head) && !archive)
+        return searchUtf16(file, reader, name, ctx, r, totalLeft);
+    // Any other archive is unpacked as a whole.
+    if (archive) {
         os::FileData whole;
         if (!whole.load(file, head, lineLimit(), error))
             return fail();
@@ -317,7 +319,7 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
 
 void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const std::string& name,
                              ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft,
-                             bool member) const {
+                             bool member, const TextKind* utf16) const {
     std::string error;
     auto fail = [&] {
         r.failed = true;
@@ -325,7 +327,7 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
             r.err += name + ": " + error + "\n";
     };
     std::string_view head = reader.view();
-    bool binary = std::memchr(head.data(), '\0', std::min(head.size(), kBinaryProbe));
+    bool binary = !utf16 && std::memchr(head.data(), '\0', std::min(head.size(), kBinaryProbe));
     size_t offsetBase = 0;
     size_t skip = 0; // bytes of the view before the text (a byte-order mark)
     TextKind kind = TextKind::Bytes;
@@ -333,7 +335,11 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
     // does not turns the rest of the input over to the double-byte judgement
     // of what follows there.
     bool checkUtf8 = false;
-    if (!binary) {
+    if (utf16) {
+        // Transcoded from UTF-16 after its byte-order mark.
+        kind = *utf16;
+        offsetBase = 2;
+    } else if (!binary) {
         if (head.size() >= 3 && head.substr(0, 3) == "\xEF\xBB\xBF") {
             offsetBase = skip = 3;
             kind = TextKind::Utf8;
@@ -536,6 +542,81 @@ bool Searcher::searchArchive(std::string_view data, const std::string& name, Sca
     if (o_.extractMatches && !hits.empty())
         ext::extractMembers(data, name, hits, ".", limits, message);
     return true;
+}
+
+void Searcher::searchUtf16(os::FileReader& file, WindowReader& raw, const std::string& name,
+                           ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft) const {
+    const size_t kStep = windowSetting() > 0 ? windowSetting() : size_t{1} << 20;
+    TextKind kind = raw.view()[0] == '\xFE' ? TextKind::Utf16BE : TextKind::Utf16LE;
+    // The raw bytes after the mark: the rest of the first window, then the
+    // input from there on, transcoded a piece at a time. A piece never ends
+    // inside a unit or a surrogate pair: those bytes wait for the next one.
+    std::string_view first = raw.view().substr(2);
+    size_t firstUsed = 0;
+    uint64_t next = raw.offset() + raw.view().size();
+    bool rawEnd = raw.eof();
+    std::string carry, piece, text;
+    size_t given = 0;
+    auto transcodeMore = [&](std::string& why) {
+        piece = carry;
+        carry.clear();
+        if (firstUsed < first.size()) {
+            size_t n = std::min(kStep, first.size() - firstUsed);
+            piece.append(first.substr(firstUsed, n));
+            firstUsed += n;
+        } else if (!rawEnd) {
+            size_t old = piece.size(), got = 0;
+            piece.resize(old + kStep);
+            if (!file.read(next, piece.data() + old, kStep, got, why))
+                return false;
+            piece.resize(old + got);
+            next += got;
+            rawEnd = file.eof();
+        }
+        if (firstUsed < first.size() || !rawEnd) {
+            size_t keep = piece.size() % 2;
+            if (piece.size() - keep >= 2) {
+                size_t at = piece.size() - keep - 2;
+                auto hi =
+                    static_cast<unsigned char>(piece[kind == TextKind::Utf16BE ? at : at + 1]);
+                if (hi >= 0xD8 && hi <= 0xDB)
+                    keep += 2;
+            }
+            carry = piece.substr(piece.size() - keep);
+            piece.resize(piece.size() - keep);
+        }
+        text = utf16ToUtf8(piece, kind == TextKind::Utf16BE);
+        given = 0;
+        return true;
+    };
+    os::FileReader in;
+    in.openPull([&](char* dst, size_t want, size_t& got, std::string& why) {
+        got = 0;
+        while (got < want) {
+            if (given == text.size()) {
+                if (firstUsed >= first.size() && rawEnd && carry.empty())
+                    break;
+                if (!transcodeMore(why))
+                    return false;
+                continue;
+            }
+            size_t n = std::min(want - got, text.size() - given);
+            std::memcpy(dst + got, text.data() + given, n);
+            got += n;
+            given += n;
+        }
+        return true;
+    });
+    std::string error;
+    size_t window = windowSetting();
+    WindowReader reader(in, window, true);
+    if (!reader.start(std::max(window > 0 ? window : kWindowed, kFirstWindow), error)) {
+        r.failed = true;
+        if (!o_.quiet)
+            r.err += name + ": " + error + "\n";
+        return;
+    }
+    searchWindows(in, reader, name, ctx, r, totalLeft, false, &kind);
 }
 
 void Searcher::searchMember(const ext::ArchiveMember& m, const std::string& name, ScanContext& ctx,

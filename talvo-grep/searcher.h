@@ -62,8 +62,12 @@ private:
                      FileResult& r, std::atomic<long>& totalLeft) const;
     // The windowed search of an input whose first window the reader holds.
     void searchWindows(os::FileReader& file, WindowReader& reader, const std::string& name,
-                       ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft,
-                       bool member) const;
+                       ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft, bool member,
+                       const TextKind* utf16 = nullptr) const;
+    // UTF-16 text after its byte-order mark, transcoded window by window;
+    // raw holds its first window.
+    void searchUtf16(os::FileReader& file, WindowReader& raw, const std::string& name,
+                     ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft) const;
     // A member too large to hold, searched as it is unpacked.
     void searchMember(const ext::ArchiveMember& m, const std::string& name, ScanContext& ctx,
                       FileResult& r, std::atomic<long>& totalLeft) const;

@@ -357,4 +357,64 @@ TEST(Reading, ACompressedFileIsNeverHeldWhole) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST(Reading, Utf16IsTranscodedWindowByWindowWithTheOffsetsOfTheFile) {
+    // Under a mebibyte in UTF-16, so that it is read whole without a window
+    // setting, and over one in UTF-8, so that the windows of the transcoded
+    // text pass over it; characters beyond the BMP come in surrogate pairs.
+    GrepDir g;
+    std::string text;
+    for (int i = 0; text.size() < 1200000; ++i) {
+        text += "設定ファイルを読む行、設定ファイルを書く行、設定ファイルを消す行、設定ファイルを読"
+                "む行 " +
+                std::to_string(i);
+        if (i % 7 == 3)
+            text += " 𠮷野家の needle";
+        if (i % 11 == 5)
+            text += " 😀😀";
+        text += i % 13 == 0 ? "\r\n" : "\n";
+    }
+    std::string le = "\xFF\xFE" + convert(text, "UTF-16LE");
+    std::string be = "\xFE\xFF" + convert(text, "UTF-16BE");
+    ASSERT_LT(le.size(), 1000000u);
+    g.write("le.txt", le);
+    g.write("be.txt", be);
+    const std::vector<std::vector<std::string>> cases = {
+        {"dgrep.exe", "-a", "-n", "needle"},
+        {"dgrep.exe", "-a", "-v", "needle"},
+        {"cgrep.exe", "-n", "-C2", "-e", "😀"},
+        {"cgrep.exe", "-c", "-e", "𠮷野家"},
+        {"cgrep.exe", "-n", "-M", "-e", "読む行 [0-9]*5 "},
+        {"cgrep.exe", "-n", "-F", "-e", "needle設定"},
+    };
+    for (const auto& c : cases) {
+        for (const char* f : {"le.txt", "be.txt"}) {
+            std::vector<std::string> args(c.begin() + 1, c.end());
+            args.push_back(f);
+            RunResult whole = g.run(c[0], args);
+            ASSERT_EQ(whole.status, 0) << c[0] << " " << c[1] << " " << f << whole.err;
+            for (const char* way : {"read", "map"}) {
+                Setting s("TALVO_GREP_READ", way);
+                Setting window("TALVO_GREP_WINDOW", "4096");
+                RunResult r = g.run(c[0], args);
+                EXPECT_TRUE(r.out == whole.out) << c[0] << " " << c[1] << " " << f << " " << way;
+                EXPECT_EQ(r.err, "");
+            }
+            RunResult piped = g.run(c[0], {args.begin(), args.end() - 1}, g.dir().read(f));
+            EXPECT_EQ(piped.out.size(), whole.out.size()) << c[0] << " " << c[1] << " " << f;
+        }
+    }
+}
+
+TEST(Reading, Utf16IsNeverHeldWhole) {
+    GrepDir g;
+    RunResult r = runProgram(
+        g.dir().path(),
+        {"/bin/bash", "-c",
+         "yes 'every line of this UTF-16 file matches the pattern, and the file is far larger "
+         "than the memory limit' | head -n 1000000 | iconv -f UTF-8 -t UTF-16 >big.txt; " +
+             limitMemory(160) + "./cgrep.exe -c -e matches big.txt; echo $?; rm big.txt"});
+    EXPECT_EQ(r.out, "1000000\n0\n");
+    EXPECT_EQ(r.err, "");
+}
+
 } // namespace
