@@ -85,12 +85,6 @@ struct Term {
     // where emptyWord finds it and nonEmptyAt, anchored there, finds none.
     pcre2_code* emptyWord = nullptr;
     pcre2_code* nonEmptyAt = nullptr;
-    // GNU grep in UTF-8 also takes an empty match inside a character that is
-    // no word character (between its bytes, with no word character on
-    // either side), where the pattern needs no anchor or test to match the
-    // empty string and holds no class (with one it mostly does not): a line
-    // with such a character then matches, in every encoding alike.
-    bool emptyInsideOthers = false;
     std::string literal; // required literal in the file's bytes, for memchr
     // The whole pattern is this string (UTF-8, case as typed): a line matches
     // where the string occurs, and no engine has to look.
@@ -304,7 +298,6 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
         empty.length = EmitOptions::Length::Empty;
         EmitOptions longer = eo;
         longer.wholeWord = false;
-        t.emptyInsideOthers = matchesEmptyWithoutTests(p) && !hasClass(p);
         t.emptyWord = compile(emit(empty));
         t.nonEmptyAt = compile(emit(longer));
         if (!t.emptyWord || !t.nonEmptyAt)
@@ -551,10 +544,6 @@ int findInLine(const Term& t, TextKind kind, ScanContext::Impl& ctx, std::string
     int r = first(t.re, from);
     if (r != 0 || !t.emptyWord)
         return r;
-    if (t.emptyInsideOthers && hasOtherNonAsciiChar(kind, line.substr(from))) {
-        ms = me = from;
-        return 1;
-    }
     for (size_t start = from; start <= line.size();) {
         r = first(t.emptyWord, start);
         if (r <= 0)

@@ -1377,44 +1377,6 @@ bool emptyPossible(const Node& n) {
 }
 } // namespace
 
-namespace {
-bool emptyWithoutTests(const Node& n) {
-    switch (n.kind) {
-    case Node::Kind::Empty:
-        return true;
-    case Node::Kind::Repeat:
-        return n.min == 0 || emptyWithoutTests(*n.children[0]);
-    case Node::Kind::Group:
-    case Node::Kind::NonCapture:
-        return emptyWithoutTests(*n.children[0]);
-    case Node::Kind::Concat:
-        return std::all_of(n.children.begin(), n.children.end(),
-                           [](const auto& c) { return emptyWithoutTests(*c); });
-    case Node::Kind::Alternation:
-        return std::any_of(n.children.begin(), n.children.end(),
-                           [](const auto& c) { return emptyWithoutTests(*c); });
-    default:
-        return false; // characters, anchors, word tests, look-arounds
-    }
-}
-} // namespace
-
-bool matchesEmptyWithoutTests(const Pattern& p) {
-    return emptyWithoutTests(*p.root);
-}
-
-namespace {
-bool holdsClassNode(const Node& n) {
-    return n.kind == Node::Kind::Class ||
-           std::any_of(n.children.begin(), n.children.end(),
-                       [](const auto& c) { return holdsClassNode(*c); });
-}
-} // namespace
-
-bool hasClass(const Pattern& p) {
-    return holdsClassNode(*p.root);
-}
-
 bool canMatchEmpty(const Pattern& p) {
     return emptyPossible(*p.root);
 }

@@ -141,11 +141,6 @@ bool isPlainLiteral(const Pattern& p);
 
 // True when the pattern may match the empty string somewhere.
 bool canMatchEmpty(const Pattern& p);
-// True when it matches the empty string without passing an anchor, a word
-// test or a look-around.
-bool matchesEmptyWithoutTests(const Pattern& p);
-// True when the pattern holds a class ([...], \w, \d, \s and their opposites).
-bool hasClass(const Pattern& p);
 // True when the pattern holds \b, \B, \< or \>.
 bool hasWordAssertion(const Pattern& p);
 // Case partner of ASCII and full-width Latin letters, or c itself.

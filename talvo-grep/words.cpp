@@ -114,31 +114,4 @@ bool wordCharAfter(TextKind kind, std::string_view text, size_t offset) {
     return isWordChar(enc.decode(p + offset, enc.charLength(p + offset, end)));
 }
 
-bool hasOtherNonAsciiChar(TextKind kind, std::string_view text) {
-    auto p = reinterpret_cast<const unsigned char*>(text.data());
-    auto end = p + text.size();
-    bool legacy = kind == TextKind::ShiftJis || kind == TextKind::EucJp;
-    while (p < end) {
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        size_t n = 0;
-        char32_t c = 0xFFFD;
-        if (legacy) {
-            const Encoding& enc = Encoding::get(kind);
-            n = enc.charLength(p, end);
-            c = enc.decode(p, n);
-        } else {
-            c = decodeUtf8(p, end, n);
-            if (n == 1)
-                c = 0xFFFD; // a stray byte
-        }
-        if (c != 0xFFFD && !isWordChar(c))
-            return true;
-        p += n;
-    }
-    return false;
-}
-
 } // namespace talvo::grep

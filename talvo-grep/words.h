@@ -29,8 +29,4 @@ std::span<const CodeRange> wordCharRanges();
 bool wordCharBefore(TextKind kind, std::string_view text, size_t offset);
 bool wordCharAfter(TextKind kind, std::string_view text, size_t offset);
 
-// True when text holds a character beyond ASCII that is no word character
-// (bytes that form no character aside).
-bool hasOtherNonAsciiChar(TextKind kind, std::string_view text);
-
 } // namespace talvo::grep

@@ -85,11 +85,13 @@ TEST_F(Words, WholeWordTriesEveryAlternativeAndLength) {
     // An empty match counts only where no longer one starts (GNU grep's rule):
     // " ?" takes the empty place before "？" but not the one after ")".
     expectInEveryEncoding("getline(fp) を呼ぶ\n？ はい\na  b\n", {"-n", "-w"}, " ?", "2:？ はい\n");
-    // GNU grep in UTF-8 finds such an empty match between the bytes of a
-    // character that is no word character too ("、" here), where the pattern
-    // needs no anchor or test for it; every encoding agrees.
-    expectInEveryEncoding("あ、い\nあい\n", {"-n", "-w"}, "x*", "1:あ、い\n");
-    expectInEveryEncoding("あ、い\nあい\n", {"-c", "-w"}, "^x*", "0\n");
+    // An empty match stands between two characters, never between the bytes
+    // of one: "x*" finds no place in "あ、い" (a word on one side of each),
+    // but the one between "、" and "「", and a line of "、" alone.
+    const std::string marks = joinLines({"あ、い", "あ、「い", "、"});
+    expectInEveryEncoding(marks, {"-n", "-w"}, "x*", "2:あ、「い\n3:、\n");
+    expectInEveryEncoding(marks, {"-n", "-w"}, "^x*", "3:、\n");
+    expectInEveryEncoding(marks, {"-n", "-w"}, "x*$", "3:、\n");
     // ".*" after a word test is tried at every start, not only the line's.
     expectInEveryEncoding("ab-x\n", {"-c"}, "\\B.*x", "1\n");
 }
@@ -155,6 +157,11 @@ TEST_F(Words, RepeatedTestsAndALeadingStar) {
     expectInEveryEncoding(text, {"-n"}, "a\\b+", "2:a b\n3:*a\n");
     expectInEveryEncoding(text, {"-c"}, "a\\b*", "3\n");
     expectInEveryEncoding(text, {"-c"}, "a\\B{1,3}b", "1\n");
+    // A test or anchor inside a repeated group holds at every repetition.
+    expectInEveryEncoding("__init __exit ____\n", {"-c"}, "(\\b_)+$", "0\n");
+    expectInEveryEncoding("__init __exit ____\n", {"-c"}, " (\\b_)+_+$", "1\n");
+    expectInEveryEncoding("a b\n b\nab\n", {"-n"}, "^(^.)+[^a-z]", "1:a b\n");
+    expectInEveryEncoding("a b\n b\nab\n", {"-c"}, "(^\\W){1,2}", "1\n");
     // A star that repeats nothing stands for itself.
     expectInEveryEncoding(text, {"-n"}, "*a", "3:*a\n");
     expectInEveryEncoding(text, {"-n"}, "^*", "3:*a\n");
