@@ -83,7 +83,7 @@ constexpr Flag kCGrep[] = {
     {"-n", Arg::None, Act::LineNumbers, 0, "行番号の付加", "print line numbers"},
     {"-t", Arg::None, Act::Tag, 0, "タグ情報の付加", "tag format: path(line): text"},
     {"-v", Arg::None, Act::Invert, 0, "マッチしない行を表示", "print the lines that do not match"},
-    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "word search"},
+    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "whole words only (see word characters)"},
     {"-A", Arg::OptNumber, Act::After, 1, "一致行の後１行（-An で n 行）",
      "one line after each match (-An: n lines)"},
     {"-B", Arg::OptNumber, Act::Before, 1, "一致行の前１行（-Bn で n 行）",
@@ -115,7 +115,7 @@ constexpr Flag kDGrep[] = {
     {"-n", Arg::None, Act::LineNumbers, 0, "行番号の付加", "print line numbers"},
     {"-s", Arg::None, Act::Recursive, 0, "サブディレクトリも検索", "search subdirectories too"},
     {"-v", Arg::None, Act::Invert, 0, "マッチしない行を表示", "print the lines that do not match"},
-    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "word search"},
+    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "whole words only (see word characters)"},
     {"-J", Arg::Number, Act::Equivalence, 7,
      "日本語同一視（1 全角/半角 2 ひらがな/カタカナ 4 長音/マイナス の和）",
      "Japanese equivalences, a sum of 1 width, 2 hiragana/katakana, 4 long vowel/minus"},
@@ -137,7 +137,7 @@ constexpr Flag kIzGrep[] = {
     {"-n", Arg::None, Act::LineNumbers, 0, "行番号の付加", "print line numbers"},
     {"-t", Arg::None, Act::Tag, 0, "タグ情報の付加", "tag format: path(line): text"},
     {"-v", Arg::None, Act::Invert, 0, "マッチしない行を表示", "print the lines that do not match"},
-    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "word search"},
+    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "whole words only (see word characters)"},
     {"-m", Arg::None, Act::OnlyMatching, 0, "一致部分のみ出力",
      "print only the matching parts, one a line"},
     {"-z", Arg::None, Act::Fuzzy, 0, "ファジー検索", "fuzzy search (see below)"},
@@ -157,7 +157,7 @@ constexpr Flag kJGrep[] = {
     {"-n-fn", Arg::None, Act::Tag, 0, "タグ情報の付加", "tag format: path(line): text"},
     {"-a", Arg::None, Act::Recursive, 0, "サブディレクトリも検索", "search subdirectories too"},
     {"-v", Arg::None, Act::Invert, 0, "マッチしない行を表示", "print the lines that do not match"},
-    {"-b", Arg::None, Act::Word, 0, "ワードサーチ", "word search"},
+    {"-b", Arg::None, Act::Word, 0, "ワードサーチ", "whole words only (see word characters)"},
     {"-k", Arg::KSpec, Act::KContext, 0,
      "前後表示（-k0-1 後１行, -k1-0 前１行, -k2 前後２行, -k3 前後３行）",
      "context: -kB-A lines before and after, -kN both"},
@@ -186,7 +186,7 @@ constexpr Flag kWGrep[] = {
     {"-t", Arg::None, Act::Tag, 0, "タグ情報の付加", "tag format: path(line): text"},
     {"-u", Arg::None, Act::Recursive, 0, "サブディレクトリも検索", "search subdirectories too"},
     {"-v", Arg::None, Act::Invert, 0, "マッチしない行を表示", "print the lines that do not match"},
-    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "word search"},
+    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "whole words only (see word characters)"},
     {"-d", Arg::Number, Act::DisplayFormat, 0,
      "表示形式の和（1 ファイル名小文字 2 ファイル名:行番号 8 書庫名+ファイル名 16 簡潔なヘッダ）",
      "display format, a sum of 1 lower-case names, 2 path:line, 8 archive and member, 16 concise "
@@ -221,7 +221,7 @@ constexpr Flag kYGrep[] = {
     {"-t", Arg::None, Act::Tag, 0, "タグ情報の付加", "tag format: path(line): text"},
     {"-r", Arg::None, Act::Recursive, 0, "サブディレクトリも検索", "search subdirectories too"},
     {"-v", Arg::None, Act::Invert, 0, "マッチしない行を表示", "print the lines that do not match"},
-    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "word search"},
+    {"-w", Arg::None, Act::Word, 0, "ワードサーチ", "whole words only (see word characters)"},
     {"-A", Arg::OptNumber, Act::After, 1, "一致行の後１行（-An で n 行）",
      "one line after each match (-An: n lines)"},
     {"-B", Arg::OptNumber, Act::Before, 1, "一致行の前１行（-Bn で n 行）",
@@ -699,8 +699,24 @@ std::string helpText(Dialect d) {
     h += R"(
 パターン / pattern:
   拡張正規表現 / extended regular expressions: . * + ? {m,n} [...] [^...] ^ $ | \| ( )
-  \b \w \d \s (日本語の文字は一文字、単語構成文字 / a Japanese character is one
-  character and a word character). 空のパターンはすべての行に一致 / "" matches every line.
+  \w \W  単語構成文字とそれ以外 / a word character, any other character
+  \b \B  単語の境界、境界でない所 / a word boundary, no word boundary
+  \< \>  単語の先頭、末尾 / the start, the end of a word
+  \d \s  数字、空白 / digit, blank
+  日本語の文字は一文字。空のパターンはすべての行に一致。
+  A Japanese character is one character; "" matches every line.
+
+単語構成文字 / word characters (\w \W \b \B \< \> と -w に共通、どの文字コードでも同じ /
+  the same for all of these and -w, in every encoding):
+  文字 (かな・カナ・漢字・ー・々、全角と半角の英字)、数字、結合文字、_ と ＿。
+  句読点と記号 (、。「」・゛゜①、全角空白) は単語構成文字でない。
+  Letters of any script (kana, kanji, "ー", "々", full-width and half-width
+  letters), digits, marks, "_" and "＿"; punctuation and signs ("、" "。" "「"
+  "・" "゛" "゜" "①", the full-width space) are not.
+  ワードサーチ: 前後に単語構成文字のない一致 (すべての選択肢と短い一致も試す、
+    空の一致も数える)
+  Whole-word search: a match with no word character just before or after it;
+    every alternative and shorter match is tried, an empty match counts.
 
 同一視とファジー検索 / equivalences and fuzzy search:
   パターンとテキストの両方に適用 / applied to the pattern and the text alike.
