@@ -91,6 +91,9 @@ struct Term {
     std::unique_ptr<LiteralFinder> plain;
     // A string that every match holds (UTF-8), to find candidate lines.
     std::unique_ptr<LiteralFinder> rare;
+    // A whole-word search for plain text: the text in the file's bytes,
+    // found in a line and its neighbours read, with no engine call.
+    std::string wordLiteral;
     bool everyLine = false;
     ~Term() {
         if (hs)
@@ -235,6 +238,32 @@ std::string plainText(const Pattern& p, bool ignoreCase) {
     return text;
 }
 
+// The bytes of a pattern that is plain text with one spelling in kind (no
+// letter that -i would fold), or "" when it is none.
+std::string plainTextBytes(const Pattern& p, bool ignoreCase, TextKind kind) {
+    if (!isPlainLiteral(p))
+        return {};
+    std::vector<const Node*> chars;
+    if (p.root->kind == Node::Kind::Literal)
+        chars.push_back(p.root.get());
+    for (const auto& c : p.root->children)
+        chars.push_back(c.get());
+    std::string out;
+    for (const Node* c : chars) {
+        if (ignoreCase && otherCase(c->cp) != c->cp)
+            return {};
+        if (!isLegacy(kind)) {
+            appendUtf8(out, c->cp);
+            continue;
+        }
+        auto seqs = Encoding::get(kind).encode(c->cp);
+        if (seqs.size() != 1)
+            return {};
+        out += seqs[0];
+    }
+    return out;
+}
+
 bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t,
                  std::string& error) {
     EmitOptions eo;
@@ -293,6 +322,8 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
     t.re = compile(text);
     if (t.re == nullptr)
         return false;
+    if (eo.wholeWord && kind != TextKind::Bytes)
+        t.wordLiteral = plainTextBytes(p, spec.ignoreCase, kind);
     if (emptyWords) {
         EmitOptions empty = eo;
         empty.length = EmitOptions::Length::Empty;
@@ -541,6 +572,25 @@ int findInLine(const Term& t, TextKind kind, ScanContext::Impl& ctx, std::string
         }
         return 0;
     };
+    if (!t.wordLiteral.empty()) {
+        const std::string& w = t.wordLiteral;
+        for (size_t at = from; at + w.size() <= line.size();) {
+            const void* hit = memmem(line.data() + at, line.size() - at, w.data(), w.size());
+            if (hit == nullptr)
+                return 0;
+            size_t s = static_cast<size_t>(static_cast<const char*>(hit) - line.data());
+            size_t e = s + w.size();
+            bool whole = !isLegacy(kind) || (Encoding::get(kind).isBoundary(line, s) &&
+                                             Encoding::get(kind).isBoundary(line, e));
+            if (whole && !wordCharBefore(kind, line, s) && !wordCharAfter(kind, line, e)) {
+                ms = s;
+                me = e;
+                return 1;
+            }
+            at = s + 1;
+        }
+        return 0;
+    }
     int r = first(t.re, from);
     if (r != 0 || !t.emptyWord)
         return r;

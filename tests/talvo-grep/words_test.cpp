@@ -57,6 +57,13 @@ TEST_F(Words, CharacterAfterAMatchIsReadWhole) {
     expectInEveryEncoding("ファイルを開く\n", {"-c", "-w"}, "ファイル", "0\n");
     expectInEveryEncoding("データファイル\n「ファイル」\n", {"-n", "-w"}, "ファイル",
                           "2:「ファイル」\n");
+    // The second place in a line counts when the first is inside a word.
+    expectInEveryEncoding("データファイルとファイル\nファイルのデータファイル、\n", {"-c", "-w"},
+                          "ファイル", "0\n");
+    expectInEveryEncoding("データファイル・ファイル\nファイルデータ ファイル\n", {"-c", "-w"},
+                          "ファイル", "2\n");
+    // "ア" is 83 41 in Shift-JIS: its second byte is no "A" of the text.
+    expectInEveryEncoding("ア\nアA\nア A\n", {"-n", "-w"}, "A", "3:ア A\n");
 }
 
 TEST_F(Words, FullWidthAndHalfWidthLettersMakeWords) {
