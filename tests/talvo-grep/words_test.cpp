@@ -26,7 +26,8 @@ std::optional<std::string> tryConvert(const std::string& utf8, const char* to) {
 class Words : public ::testing::Test {
 protected:
     // Writes text in every encoding that holds it and expects the same
-    // output of "cgrep.exe args... -e pattern file" for each.
+    // output of "cgrep.exe args... -e pattern file" for each. One run
+    // searches them all: each line of its output starts with the file's name.
     void expectInEveryEncoding(const std::string& text, std::vector<std::string> args,
                                const std::string& pattern, const std::string& want) {
         struct {
@@ -37,16 +38,26 @@ protected:
                          {"sjis.txt", "CP932", ""},
                          {"euc.txt", "EUC-JP", ""},
                          {"le.txt", "UTF-16LE", "\xFF\xFE"}};
-        args.insert(args.end(), {"-e", pattern, ""});
+        args.insert(args.end(), {"-e", pattern});
+        std::map<std::string, std::string> got;
         for (const auto& e : encodings) {
             auto bytes = tryConvert(text, e.iconvName);
             if (!bytes)
                 continue;
             g.write(e.file, e.bom + *bytes);
-            args.back() = e.file;
-            RunResult r = g.run("cgrep.exe", args);
-            EXPECT_EQ(r.out, want) << e.file << " " << pattern << " " << r.err;
+            args.push_back(e.file);
+            got[e.file];
         }
+        RunResult r = g.run("cgrep.exe", args);
+        std::istringstream out(r.out);
+        std::string line;
+        while (std::getline(out, line)) {
+            size_t colon = line.find(':');
+            ASSERT_NE(colon, std::string::npos) << pattern << "\n" << r.out;
+            got[line.substr(0, colon)] += line.substr(colon + 1) + "\n";
+        }
+        for (const auto& [file, lines] : got)
+            EXPECT_EQ(lines, want) << file << " " << pattern << " " << r.err;
     }
     GrepDir g;
 };
