@@ -572,6 +572,11 @@ void Searcher::searchUtf16(os::FileReader& file, WindowReader& raw, const std::s
             piece.resize(old + got);
             next += got;
             rawEnd = file.eof();
+            // A file cut short while it was searched is no whole answer.
+            if (rawEnd && file.regular() && next < file.size()) {
+                why = "the file shrank while it was searched";
+                return false;
+            }
         }
         if (firstUsed < first.size() || !rawEnd) {
             size_t keep = piece.size() % 2;

@@ -81,14 +81,18 @@ TEST(Reading, AFileThatShrinksWhileSearchedIsReportedNotFatal) {
     // file is cut short; then it reads on. A mapped file would raise SIGBUS.
     GrepDir g;
     std::string text = numberedLines("a line of the file that is cut short", 0, 400000);
+    // UTF-16 is transcoded piece by piece as it is read.
+    std::string utf16 = "\xFF\xFE" + convert(text, "UTF-16LE");
     struct Case {
         const char* way;
         std::vector<std::string> flags;
+        bool utf16 = false;
     };
-    const std::vector<Case> cases = {
-        {"map", {"-n"}}, {"read", {"-n"}}, {"map", {"-F"}}, {"read", {"-F"}}};
+    const std::vector<Case> cases = {{"map", {"-n"}},        {"read", {"-n"}},
+                                     {"map", {"-F"}},        {"read", {"-F"}},
+                                     {"read", {"-n"}, true}, {"read", {"-F"}, true}};
     for (const Case& c : cases) {
-        g.write("cut.txt", text);
+        g.write("cut.txt", c.utf16 ? utf16 : text);
         std::string cmd = "TALVO_GREP_READ=" + std::string(c.way) + " ./cgrep.exe";
         for (const auto& f : c.flags)
             cmd += " " + f;
