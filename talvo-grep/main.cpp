@@ -48,6 +48,18 @@ public:
         }
         grown_.notify_all();
     }
+    // Several files at once: workers that wait for files are woken once.
+    void add(std::vector<FileEntry>& batch) {
+        {
+            std::lock_guard lock(mutex_);
+            for (FileEntry& e : batch) {
+                slots_.push_back(std::make_unique<Slot>());
+                slots_.back()->entry = std::move(e);
+            }
+        }
+        batch.clear();
+        grown_.notify_all();
+    }
     // No more files come.
     void close() {
         {
@@ -266,6 +278,10 @@ int main(int argc, char** argv) {
     Run run;
     if (walkAlong) {
         showNames = !o.noFileName;
+        // Handed over in batches: a worker woken for every file costs more
+        // than the file's search where files are small.
+        constexpr size_t kWalkBatch = 64;
+        std::vector<FileEntry> batch;
         run = searchAll(o, *matcher, list, cores, showNames, [&](std::mutex& printing) {
             expandSpecs(
                 o.fileSpecs, o.recursive,
@@ -273,7 +289,12 @@ int main(int argc, char** argv) {
                     std::lock_guard lock(printing);
                     walkError(path, msg);
                 },
-                [&](FileEntry e) { list.add(std::move(e)); });
+                [&](FileEntry e) {
+                    batch.push_back(std::move(e));
+                    if (batch.size() >= kWalkBatch)
+                        list.add(batch);
+                });
+            list.add(batch);
             list.close();
         });
     } else {
