@@ -30,7 +30,7 @@ public:
     bool startProgram(const QString& program, const QStringList& arguments) override;
 
     std::vector<RecordedCall> calls;
-    std::deque<bool> answers;                      // for askOkCancel; empty means OK
+    std::deque<bool> answers;                       // for askOkCancel; empty means OK
     std::deque<std::optional<QString>> fileChoices; // for openFileDialog; empty means cancel
     bool startSucceeds = true;
 

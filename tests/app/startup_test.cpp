@@ -28,7 +28,9 @@ QStringList items(QComboBox* box) {
     return list;
 }
 
-int px(const QWidget& w, int twips) { return grep::toPixels(&w, twips); }
+int px(const QWidget& w, int twips) {
+    return grep::toPixels(&w, twips);
+}
 
 } // namespace
 
@@ -65,8 +67,9 @@ TEST(Startup, NoGrepProgramShowsTheMessageThenHelpTopic7000) {
     ASSERT_EQ(rig.ui.calls.size(), 2u);
     EXPECT_EQ(rig.ui.calls[0].kind, Kind::Stop);
     EXPECT_EQ(rig.ui.calls[0].text,
-              QString::fromUtf8("GREP Sondel のディレクトリーにGREPプログラムが一つも見つかりません。\n"
-                                "詳しくはヘルプの「対応GREPプログラムの入手先とインストール」をご覧ください。"));
+              QString::fromUtf8(
+                  "GREP Sondel のディレクトリーにGREPプログラムが一つも見つかりません。\n"
+                  "詳しくはヘルプの「対応GREPプログラムの入手先とインストール」をご覧ください。"));
     EXPECT_EQ(rig.ui.calls[1].kind, Kind::HelpContext);
     EXPECT_EQ(rig.ui.calls[1].context, 7000);
     EXPECT_EQ(w.windowTitle(), "YGREP Sondel");
@@ -144,8 +147,8 @@ TEST(Startup, CollapseRule) {
         SCOPED_TRACE("tiny flag 1 with the default file at start");
         WindowRig rig(test::kAllPrograms);
         rig.writeIni(cp::kTiny + cp::kFlag + "=1\r\n" + cp::kTalvoOptions +
-                     cp::kDefaultFileAtStart + "=1\r\n" + cp::kDefaultFileSection +
-                     cp::kFileName + "= Src/*.TXT \r\n");
+                     cp::kDefaultFileAtStart + "=1\r\n" + cp::kDefaultFileSection + cp::kFileName +
+                     "= Src/*.TXT \r\n");
         app::MainWindow& w = rig.start();
         EXPECT_TRUE(w.isTinyMode());
         EXPECT_EQ(w.fileBox()->currentText(), "Src/*.TXT");

@@ -20,7 +20,8 @@ TEST(EditorAndAuto, AutoOpensTheResultInTheRecordedEditor) {
     auto starts = f.ui.of(Kind::Start);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].text, f.editor);
-    EXPECT_EQ(starts[0].arguments, QStringList{QString::fromStdString(f.dir->file("RESULT00.TXT"))});
+    EXPECT_EQ(starts[0].arguments,
+              QStringList{QString::fromStdString(f.dir->file("RESULT00.TXT"))});
     EXPECT_TRUE(f.label1->text().startsWith("TIME "));
 }
 

@@ -22,7 +22,9 @@ QString script(const ProgramDir& dir, const std::string& body) {
     return QString::fromStdString(dir.file("interpreter"));
 }
 
-Runner::End endOf(QSignalSpy& spy) { return spy.at(0).at(0).value<Runner::End>(); }
+Runner::End endOf(QSignalSpy& spy) {
+    return spy.at(0).at(0).value<Runner::End>();
+}
 
 TEST(Runner, TheMarkerEndsTheRunWhileTheInterpreterStillRuns) {
     ProgramDir dir;

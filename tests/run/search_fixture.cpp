@@ -130,7 +130,9 @@ SearchFixture::SearchFixture()
     }
 }
 
-SearchFixture::~SearchFixture() { session.reset(); }
+SearchFixture::~SearchFixture() {
+    session.reset();
+}
 
 void SearchFixture::grep(const QString& pattern, const QString& files) {
     combo1->setEditText(pattern);

@@ -25,7 +25,9 @@ std::string buildProgramDir() {
     return TALVO_BUILD_PROGRAM_DIR;
 }
 
-std::string buildProgram(std::string_view name) { return buildProgramDir() + std::string(name); }
+std::string buildProgram(std::string_view name) {
+    return buildProgramDir() + std::string(name);
+}
 
 ProgramDir::ProgramDir(Contents contents) {
     std::string tmpl = (fs::temp_directory_path() / "talvo-test-XXXXXX").string();
@@ -66,7 +68,9 @@ std::string ProgramDir::read(std::string_view name) const {
     return s.str();
 }
 
-bool ProgramDir::exists(std::string_view name) const { return fs::exists(file(name)); }
+bool ProgramDir::exists(std::string_view name) const {
+    return fs::exists(file(name));
+}
 
 void ProgramDir::remove(std::string_view name) const {
     std::error_code ec;

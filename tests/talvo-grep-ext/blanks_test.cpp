@@ -68,6 +68,5 @@ TEST(Blanks, GapsGoBetweenItemsNotInsideRepetitions) {
 TEST(Blanks, CombineWithEquivalences) {
     const Equivalences wk = talvo::grep::ext::equivalencesFromWeights(3);
     EXPECT_EQ(found("ﾌｧｲﾙ", "ふぁ\r\nいる", blanksFromWeights(1), false, wk), "ふぁ\r\nいる");
-    EXPECT_EQ(found("ﾊﾞｲｵﾘﾝ", "バ　イオ リン", blanksFromWeights(4), false, wk),
-              "バ　イオ リン");
+    EXPECT_EQ(found("ﾊﾞｲｵﾘﾝ", "バ　イオ リン", blanksFromWeights(4), false, wk), "バ　イオ リン");
 }
