@@ -7,22 +7,6 @@ using namespace talvo::test;
 
 namespace {
 
-// Text in another encoding, or nothing when that encoding cannot hold it.
-std::optional<std::string> tryConvert(const std::string& utf8, const char* to) {
-    iconv_t h = iconv_open(to, "UTF-8");
-    std::string out(utf8.size() * 4 + 16, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t il = utf8.size();
-    char* op = out.data();
-    size_t ol = out.size();
-    size_t rc = iconv(h, &in, &il, &op, &ol);
-    iconv_close(h);
-    if (rc == static_cast<size_t>(-1))
-        return std::nullopt;
-    out.resize(out.size() - ol);
-    return out;
-}
-
 class Words : public ::testing::Test {
 protected:
     // Writes text in every encoding that holds it and expects the same
