@@ -21,6 +21,9 @@ constexpr uint64_t kProbeEveryMost = 1ull << 30;
 constexpr double kClearlyFaster = 1.2;
 // Smaller regular files are only read.
 constexpr uint64_t kMapFrom = 16ull << 20;
+// The first windows of a file pay for what the search sets up once (its
+// buffers' first pages, the engines' scratch space) and are not timed.
+constexpr uint64_t kTimeFrom = 4ull << 20;
 constexpr size_t kMapProbe = 2 << 20;
 
 ReadMode forcedMode() {
@@ -35,10 +38,16 @@ ReadMode forcedMode() {
     return m;
 }
 
-uint64_t nowNs() {
+uint64_t monotonicNs() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
+}
+
+WindowReader::Clock clock = monotonicNs;
+
+uint64_t nowNs() {
+    return clock();
 }
 
 // One buffer per thread: a fresh one would cost its page faults for every file.
@@ -51,6 +60,10 @@ int index(ReadMode m) {
     return m == ReadMode::Map ? 1 : 0;
 }
 } // namespace
+
+void WindowReader::setClock(Clock now) {
+    clock = now != nullptr ? now : monotonicNs;
+}
 
 WindowReader::WindowReader(os::FileReader& in, size_t window, bool ownBuffer)
     : in_(in), buf_(ownBuffer ? own_ : threadBuffer()), forced_(forcedMode()) {
@@ -73,7 +86,6 @@ bool WindowReader::start(size_t want, std::string& error) {
     // A file read whole in one go is read, whatever way is forced.
     mode_ = forced_ == ReadMode::Map && want <= in_.size() ? ReadMode::Map : ReadMode::Read;
     started_ = nowNs();
-    timed_ = false; // the first window also judges the text: not a fair sample
     fresh_ = 0;
     return bring(0, 0, want, error);
 }
@@ -84,9 +96,7 @@ bool WindowReader::extend(size_t atMost, std::string& error) {
 }
 
 bool WindowReader::advance(size_t keep, std::string& error) {
-    uint64_t now = nowNs();
-    record(now);
-    started_ = now;
+    record(nowNs());
     fresh_ = 0;
     uint64_t offset = offset_ + keep;
     ReadMode m = choose(offset);
@@ -103,8 +113,11 @@ bool WindowReader::advance(size_t keep, std::string& error) {
         len_ = kept;
         offset_ = offset;
         mode_ = m;
+        // Giving back the mapping is no cost of the reading that follows.
+        started_ = nowNs();
         return bring(offset_, len_, readWindow_, error);
     }
+    started_ = nowNs();
     mode_ = m;
     // A trial of mapping takes one large page, not a whole mapped window.
     size_t more = m == ReadMode::Read ? readWindow_ : probing_ ? kMapProbe : mapWindow_;
@@ -159,10 +172,8 @@ bool WindowReader::bring(uint64_t offset, size_t keep, size_t more, std::string&
 }
 
 void WindowReader::record(uint64_t now) {
-    if (!timed_ || fresh_ == 0) {
-        timed_ = true;
+    if (offset_ < kTimeFrom || fresh_ == 0)
         return;
-    }
     int i = index(mode_);
     rates_[i][samples_[i] % 3] = static_cast<double>(now - started_) / static_cast<double>(fresh_);
     ++samples_[i];
@@ -174,11 +185,11 @@ ReadMode WindowReader::choose(uint64_t offset) {
         return forced_;
     if (!mappable_ || in_.size() - offset < 2 * kReadWindow)
         return mode_;
-    // Three windows each way first, taking turns.
+    // Three windows each way first: read, then mapped.
     if (samples_[0] < 3 || samples_[1] < 3) {
         nextProbe_ = offset + kProbeEvery;
         probeEvery_ = kProbeEvery;
-        probing_ = samples_[1] < samples_[0];
+        probing_ = samples_[0] >= 3;
         return probing_ ? ReadMode::Map : ReadMode::Read;
     }
     // The middle of the last three windows each way: one window that waited

@@ -44,6 +44,10 @@ public:
     // A mapped file shrank while it was read: the view ends in zeros.
     bool truncated() const { return map_.truncated(); }
     ReadMode mode() const { return mode_; }
+    // The clock that times the windows, in nanoseconds (tests set their own;
+    // nullptr restores the monotonic clock).
+    using Clock = uint64_t (*)();
+    static void setClock(Clock now);
 
 private:
     bool bring(uint64_t offset, size_t keep, size_t more, std::string& error);
@@ -69,7 +73,6 @@ private:
     int samples_[2] = {};
     size_t fresh_ = 0;
     uint64_t started_ = 0;
-    bool timed_ = false;
     uint64_t nextProbe_ = 0;
     uint64_t probeEvery_ = 0;
     ReadMode settled_ = ReadMode::Read; // the way chosen between trials

@@ -1,0 +1,90 @@
+// The reader's choice between reading and mapping a large file, on a clock
+// the test moves: each window costs what the test says the way it was
+// brought in costs, so the choice can be checked without timing anything.
+#include "talvo-grep/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+namespace {
+
+using talvo::grep::ReadMode;
+using talvo::grep::WindowReader;
+namespace os = talvo::grep::os;
+
+uint64_t fakeNow = 0;
+uint64_t fakeClock() {
+    return fakeNow;
+}
+
+struct Shares {
+    uint64_t read = 0;
+    uint64_t mapped = 0;
+};
+
+// Goes through a sparse file of 96 MiB; cost(mode, offset) is the time in
+// nanoseconds per byte of a window. Returns the bytes each way brought in
+// after the first 32 MiB, where the trials are long over.
+Shares readThrough(const std::function<double(ReadMode, uint64_t)>& cost) {
+    char path[] = "/tmp/talvo-reader-XXXXXX";
+    int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(ftruncate(fd, 96 << 20), 0);
+    close(fd);
+    os::FileReader in;
+    std::string error;
+    EXPECT_TRUE(in.open(path, error)) << error;
+    unlink(path);
+    WindowReader::setClock(fakeClock);
+    Shares shares;
+    {
+        WindowReader r(in, 0, true);
+        EXPECT_TRUE(r.start(1 << 20, error)) << error;
+        while (!r.eof()) {
+            size_t n = r.view().size();
+            fakeNow += static_cast<uint64_t>(static_cast<double>(n) * cost(r.mode(), r.offset()));
+            if (r.offset() >= (32u << 20))
+                (r.mode() == ReadMode::Map ? shares.mapped : shares.read) += n;
+            EXPECT_TRUE(r.advance(n, error)) << error;
+        }
+    }
+    WindowReader::setClock(nullptr);
+    return shares;
+}
+
+TEST(ReaderChoice, TakesTheCheaperWay) {
+    if (std::getenv("TALVO_GREP_READ"))
+        GTEST_SKIP() << "a way is forced";
+    Shares s = readThrough([](ReadMode m, uint64_t) { return m == ReadMode::Map ? 2.0 : 0.5; });
+    EXPECT_GT(s.read, 9 * s.mapped);
+    s = readThrough([](ReadMode m, uint64_t) { return m == ReadMode::Map ? 0.2 : 0.6; });
+    EXPECT_GT(s.mapped, 9 * s.read);
+}
+
+TEST(ReaderChoice, IsNotSwayedByTheFirstWindowsOrByOneLuckyWindow) {
+    if (std::getenv("TALVO_GREP_READ"))
+        GTEST_SKIP() << "a way is forced";
+    // The first windows of a file pay for the search's set-up, whichever
+    // way they come.
+    int windows = 0;
+    Shares s = readThrough([&](ReadMode m, uint64_t) {
+        return (++windows <= 4 ? 8.0 : 0.0) + (m == ReadMode::Map ? 2.0 : 0.5);
+    });
+    EXPECT_GT(s.read, 9 * s.mapped);
+    // One mapped window that found its pages at hand.
+    windows = 0;
+    s = readThrough([&](ReadMode m, uint64_t) {
+        if (m == ReadMode::Map && ++windows == 2)
+            return 0.01;
+        return m == ReadMode::Map ? 2.0 : 0.5;
+    });
+    EXPECT_GT(s.read, 9 * s.mapped);
+}
+
+} // namespace
