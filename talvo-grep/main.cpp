@@ -22,6 +22,8 @@ using namespace talvo::grep;
 namespace {
 
 constexpr const char* kVersion = "1.0.0";
+// Output a file may gather while the files before it are searched.
+constexpr size_t kHeldOutput = 4 << 20;
 
 struct Run {
     bool matched = false;
@@ -184,6 +186,10 @@ Run searchAll(const Options& o, const Matcher& m, FileList& files, unsigned thre
             if (!f)
                 break;
             f->result.flush = [&, i](FileResult& r) {
+                // Before its turn a file holds some output rather than keep
+                // its worker waiting.
+                if (printed.load() < i && r.out.size() < kHeldOutput)
+                    return;
                 std::unique_lock lock(printMutex);
                 turn.wait(lock, [&] { return printed.load() >= i; });
                 write(r);

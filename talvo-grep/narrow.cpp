@@ -12,8 +12,6 @@ namespace talvo::grep {
 namespace {
 
 constexpr size_t kBlock = 1 << 20;
-// Output beyond this is handed to the result's flush, as the searcher does.
-constexpr size_t kFlushSize = 1 << 20;
 
 // Reads fd line by line (without the line feed); false from onLine stops.
 template <typename F> bool forEachLine(int fd, F&& onLine) {

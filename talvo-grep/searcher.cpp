@@ -16,8 +16,6 @@
 namespace talvo::grep {
 
 namespace {
-// Output beyond this is handed to the result's flush.
-constexpr size_t kFlushSize = 4 << 20;
 // Files from this size on are read window by window, through a buffer of
 // this size that stays in the processor's caches; the first window holds at
 // least the part that decides binary or text and the encoding.

@@ -21,14 +21,19 @@ struct ArchiveMember;
 }
 class WindowReader;
 
+// Output written while it is still in the processor's caches costs far
+// less than output gathered in megabytes first.
+inline constexpr size_t kFlushSize = 256 << 10;
+
 struct FileResult {
     std::string out;
     std::string err;
     bool matched = false;
     bool failed = false;
-    // Called when out has grown large, to write it out and empty it, so that
-    // no file holds its whole output; it may wait for the files before this
-    // one to be printed. streamed tells that part of out was written so.
+    // Called when out has grown past kFlushSize, to write it out and empty
+    // it, so that no file holds its whole output; it may keep it a while
+    // longer, or wait for the files before this one to be printed. streamed
+    // tells that part of out was written so.
     std::function<void(FileResult&)> flush;
     bool streamed = false;
 };

@@ -118,6 +118,29 @@ TEST_F(Files, ManyFilesInParallelPrintInNameOrder) {
     EXPECT_EQ(r.out, expected);
 }
 
+TEST_F(Files, FilesWithMuchOutputAreWrittenWholeAndInOrder) {
+    // Outputs below, above and far above what a file writes as it goes, and
+    // what it holds while the files before it are still searched.
+    const int lines[] = {3, 40000, 1, 300000, 12000, 0, 90000, 2};
+    std::string expected;
+    std::vector<std::string> args = {"-s", "-e", "hit"};
+    for (int f = 0; f < 8; ++f) {
+        std::string name = "big" + std::to_string(f) + ".txt", body;
+        for (int i = 0; i < lines[f]; ++i)
+            body += "hit " + std::to_string(i) + " of file " + std::to_string(f) + "\n";
+        g.write(name, body + "miss\n");
+        for (size_t at = 0; at < body.size();) {
+            size_t nl = body.find('\n', at);
+            expected += name + ":" + body.substr(at, nl + 1 - at);
+            at = nl + 1;
+        }
+        args.push_back(name);
+    }
+    RunResult r = d(args);
+    EXPECT_EQ(r.out.size(), expected.size());
+    EXPECT_TRUE(r.out == expected);
+}
+
 TEST_F(Files, NestedDirectoriesSearchedAsTheWalkFindsThemKeepTheWalkOrder) {
     // Files and directories side by side at every level, so that files of a
     // directory come before and after those of its subdirectories, some
