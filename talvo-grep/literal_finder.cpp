@@ -1,6 +1,8 @@
 // The search of literal_finder.h.
 #include "talvo-grep/literal_finder.h"
 
+#include "talvo-grep/vector_level.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -82,6 +84,27 @@ __attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t&
     return std::string_view::npos;
 }
 
+__attribute__((target("avx512f,avx512bw"))) size_t findAvx512(const char* h, size_t n, size_t& at,
+                                                              const Needle& k) {
+    const __m512i b1 = _mm512_set1_epi8(k.lower[k.r1]);
+    const __m512i b2 = _mm512_set1_epi8(k.lower[k.r2]);
+    const __m512i f1 = _mm512_set1_epi8(k.fold[k.r1]);
+    const __m512i f2 = _mm512_set1_epi8(k.fold[k.r2]);
+    for (; at + 64 + k.size - 1 <= n; at += 64) {
+        __m512i v1 = _mm512_loadu_si512(h + at + k.r1);
+        __m512i v2 = _mm512_loadu_si512(h + at + k.r2);
+        uint64_t mask = _mm512_cmpeq_epi8_mask(_mm512_or_si512(v1, f1), b1) &
+                        _mm512_cmpeq_epi8_mask(_mm512_or_si512(v2, f2), b2);
+        while (mask != 0) {
+            size_t p = at + static_cast<size_t>(__builtin_ctzll(mask));
+            if (k.matchesAt(h + p))
+                return p;
+            mask &= mask - 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
 size_t findSse2(const char* h, size_t n, size_t& at, const Needle& k) {
     const __m128i b1 = _mm_set1_epi8(k.lower[k.r1]);
     const __m128i b2 = _mm_set1_epi8(k.lower[k.r2]);
@@ -144,8 +167,15 @@ size_t LiteralFinder::find(std::string_view haystack, size_t from) const {
     const Needle k{lower_.data(), fold_.data(), m, rare1_, rare2_};
     size_t at = from;
 #if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    size_t hit = avx2 ? findAvx2(h, n, at, k) : findSse2(h, n, at, k);
+    // Each width leaves the last bytes to the next narrower one.
+    VectorLevel level = vectorLevel();
+    size_t hit = std::string_view::npos;
+    if (level >= VectorLevel::Avx512)
+        hit = findAvx512(h, n, at, k);
+    if (hit == std::string_view::npos && level >= VectorLevel::Avx2)
+        hit = findAvx2(h, n, at, k);
+    if (hit == std::string_view::npos && level >= VectorLevel::Sse)
+        hit = findSse2(h, n, at, k);
     if (hit != std::string_view::npos)
         return hit;
 #endif

@@ -4,6 +4,7 @@
 // blocks and the end of the buffer.
 #include "talvo-grep/literal_finder.h"
 #include "talvo-grep/matcher.h"
+#include "tests/talvo-grep/vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,10 @@ std::unique_ptr<char[]> exactCopy(const std::string& s) {
     return p;
 }
 
-TEST(LiteralFinder, FindsWhatAPlainSearchFindsFromEveryOffset) {
+class LiteralFinderAt : public talvo::test::EveryVectorLevel {};
+TALVO_AT_EVERY_VECTOR_LEVEL(LiteralFinderAt);
+
+TEST_P(LiteralFinderAt, FindsWhatAPlainSearchFindsFromEveryOffset) {
     std::mt19937 random(7);
     const std::string alphabet = "aab_\n\xC3\xA9Z";
     for (int round = 0; round < 1500; ++round) {
@@ -54,7 +58,7 @@ TEST(LiteralFinder, FindsWhatAPlainSearchFindsFromEveryOffset) {
     }
 }
 
-TEST(LiteralFinder, IgnoresTheCaseOfAsciiLettersOnly) {
+TEST_P(LiteralFinderAt, IgnoresTheCaseOfAsciiLettersOnly) {
     // Bytes one case bit apart that are no letters ("@" and "`", "[" and
     // "{") and UTF-8 bytes must still match exactly.
     auto lower = [](std::string s) {
@@ -81,7 +85,7 @@ TEST(LiteralFinder, IgnoresTheCaseOfAsciiLettersOnly) {
     }
 }
 
-TEST(LiteralFinder, FindsAStringThatEndsTheBufferOrRepeatsItsBytes) {
+TEST_P(LiteralFinderAt, FindsAStringThatEndsTheBufferOrRepeatsItsBytes) {
     for (size_t pad : {0u, 1u, 15u, 16u, 31u, 32u, 33u, 63u, 64u, 100u}) {
         std::string hay = std::string(pad, 'x') + "static";
         auto block = exactCopy(hay);

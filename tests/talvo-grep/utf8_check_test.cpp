@@ -1,6 +1,7 @@
 // The UTF-8 check that decides a file's encoding agrees with a plain decoder
 // on every kind of fault, wherever it falls relative to the vector blocks.
 #include "talvo-grep/encoding.h"
+#include "tests/talvo-grep/vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,10 @@ bool referenceValid(const std::string& s) {
     return true;
 }
 
-TEST(Utf8Check, AgreesWithTheDefinitionAtEveryOffset) {
+class Utf8CheckAt : public talvo::test::EveryVectorLevel {};
+TALVO_AT_EVERY_VECTOR_LEVEL(Utf8CheckAt);
+
+TEST_P(Utf8CheckAt, AgreesWithTheDefinitionAtEveryOffset) {
     const std::string faults[] = {
         "\xC3",
         "\x80",
@@ -50,7 +54,7 @@ TEST(Utf8Check, AgreesWithTheDefinitionAtEveryOffset) {
     };
     const std::string goods[] = {"\xC3\xA9",     "\xE3\x81\x82",     "\xF0\x9F\x98\x80",
                                  "\xEF\xBF\xBD", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF"};
-    for (size_t len : {64u, 100u, 1000u, 4100u}) {
+    for (size_t len : {64u, 100u, 160u, 1000u, 4100u}) {
         for (size_t at = 0; at + 5 < len; at += (at < 80 || at + 80 > len) ? 1 : 37) {
             for (const auto& g : goods) {
                 std::string s(len, 'a');
