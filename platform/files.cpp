@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -177,6 +178,22 @@ bool createEmptyFile(const std::string& path) {
     if (fd < 0)
         return false;
     return close(fd) == 0;
+}
+
+int openNamelessTempFile(std::string& why) {
+    const char* env = std::getenv("TMPDIR");
+    std::string dir = env != nullptr && *env != '\0' ? env : "/tmp";
+    int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // A file system without nameless files: a name, taken away at once.
+        std::string name = dir + "/talvo-XXXXXX";
+        fd = mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0)
+            unlink(name.c_str());
+    }
+    if (fd < 0)
+        why = "no temporary file in " + dir + ": " + std::strerror(errno);
+    return fd;
 }
 
 bool writeWholeFile(const std::string& path, std::string_view bytes) {

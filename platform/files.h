@@ -33,6 +33,11 @@ std::optional<std::string> readWholeFile(const std::string& path);
 bool setCurrentDirectory(const std::string& path);
 std::string currentDirectory();
 
+// A temporary file open for reading and writing, in $TMPDIR or /tmp, with no
+// name: it is gone when the descriptor is closed, whatever ends the program.
+// -1 and why on failure.
+int openNamelessTempFile(std::string& why);
+
 // The full path of an executable found on PATH (or the name itself when it
 // holds a "/" and is executable); nullopt when there is none.
 std::optional<std::string> findOnPath(std::string_view program);

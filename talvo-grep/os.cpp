@@ -1,6 +1,8 @@
 // POSIX and iconv behind the small interface of os.h.
 #include "talvo-grep/os.h"
 
+#include "platform/files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -20,8 +22,6 @@
 namespace talvo::grep::os {
 
 namespace {
-// Below this size a plain read is cheaper than a mapping.
-constexpr size_t kMapThreshold = 1 << 20;
 // Mappings start on this boundary of the file where they can: the kernel
 // maps a file's large pages whole only at matching addresses.
 constexpr uint64_t kLargePage = 2 << 20;
@@ -167,43 +167,6 @@ void ByteBuffer::shrinkTo(size_t n) {
         return;
     }
     capacity_ = n;
-}
-
-bool FileData::load(FileReader& in, std::string_view head, size_t limit, std::string& error) {
-    if (in.regular() && in.size() >= kMapThreshold &&
-        map_.map(in.fd(), 0, static_cast<size_t>(in.size()))) {
-        data_ = map_.bytes().data();
-        size_ = map_.bytes().size();
-        return true;
-    }
-    // Read to the end: the size may be unknown (pipes, /proc) or change.
-    size_t want = std::max<size_t>(head.size() + 1, 1 << 16);
-    if (in.regular())
-        want = std::max<size_t>(want, static_cast<size_t>(in.size()) + 1);
-    if (!owned_.reserve(want)) {
-        error = "not enough memory to read it whole";
-        return false;
-    }
-    std::memcpy(owned_.data(), head.data(), head.size());
-    size_t used = head.size();
-    while (!in.eof()) {
-        if (used > limit) {
-            error =
-                "too long to be searched as a whole (over " + std::to_string(limit >> 20) + " MiB)";
-            return false;
-        }
-        if (used == owned_.capacity() && !owned_.reserve(used + 1)) {
-            error = "not enough memory to read it whole";
-            return false;
-        }
-        size_t got = 0;
-        if (!in.read(used, owned_.data() + used, owned_.capacity() - used, got, error))
-            return false;
-        used += got;
-    }
-    data_ = owned_.data();
-    size_ = used;
-    return true;
 }
 
 FileReader::~FileReader() {
@@ -416,19 +379,53 @@ unsigned coreCount() {
 }
 
 namespace {
-void writeAll(int fd, std::string_view text) {
+// False when the rest cannot be written (a closed pipe, a full disk).
+bool writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
         ssize_t n = ::write(fd, text.data(), text.size());
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return; // a closed pipe: nothing more can be written
+            return false;
         }
         text.remove_prefix(static_cast<size_t>(n));
     }
+    return true;
 }
 } // namespace
+
+bool FileReader::spool(FileReader& from, std::string_view head, uint64_t limit,
+                       std::string& error) {
+    fd_ = platform::openNamelessTempFile(error);
+    if (fd_ < 0)
+        return false;
+    owned_ = true;
+    auto put = [&](std::string_view bytes) {
+        if (writeAll(fd_, bytes))
+            return true;
+        error = "cannot keep a copy to read it at any offset: " + errnoText();
+        return false;
+    };
+    if (!put(head))
+        return false;
+    uint64_t size = head.size();
+    std::string chunk(1 << 20, '\0');
+    while (!from.eof()) {
+        if (size > limit) {
+            error = "over " + std::to_string(limit >> 20) + " MiB, too large to copy and unpack";
+            return false;
+        }
+        size_t got = 0;
+        if (!from.read(size, chunk.data(), chunk.size(), got, error) || !put({chunk.data(), got}))
+            return false;
+        size += got;
+    }
+    regular_ = true;
+    size_ = size;
+    eof_ = false;
+    return true;
+}
 
 namespace {
 // Standard output is gathered into large writes (many small files each give a

@@ -64,27 +64,6 @@ private:
     size_t capacity_ = 0;
 };
 
-// A file's bytes as a whole: mapped when it is a large regular file, read
-// into memory otherwise.
-class FileData {
-public:
-    FileData() = default;
-    FileData(const FileData&) = delete;
-    FileData& operator=(const FileData&) = delete;
-    // The whole of an input already opened, of which head (its first bytes)
-    // was read: a regular file is mapped, anything else read to its end, at
-    // most limit bytes. False and error on failure.
-    bool load(FileReader& in, std::string_view head, size_t limit, std::string& error);
-    std::string_view bytes() const { return {data_, size_}; }
-    bool truncated() const { return map_.truncated(); }
-
-private:
-    const char* data_ = nullptr;
-    size_t size_ = 0;
-    FileMapping map_;
-    ByteBuffer owned_;
-};
-
 // One input, opened once: a named file, or standard input. A regular file is
 // read at offsets (pread), so that reading and mapping can take turns; any
 // other input from where it stands.
@@ -117,6 +96,12 @@ public:
     bool readAt(uint64_t offset, std::string& out, size_t n, std::string& error);
     // Tells the kernel the file will be read from start to end.
     void adviseSequential() const;
+    // Takes the bytes of from (head, already read from it, and the rest up
+    // to its end) into a temporary file with no name, and is that file from
+    // then on: an input that can be read once only, such as a pipe, can then
+    // be read at any offset without being held in memory. False and error
+    // past limit bytes or when the copy cannot be written.
+    bool spool(FileReader& from, std::string_view head, uint64_t limit, std::string& error);
 
 private:
     int fd_ = -1;

@@ -293,26 +293,28 @@ void Searcher::searchInput(const FileEntry& entry, const std::string& name, Scan
     }
     bool archive = o_.archives && !entry.path.empty() &&
                    ext::looksLikeArchive(entry.path, head.substr(0, 1024));
-    // An archive in a regular file is unpacked as it is read, unless its
-    // members are to be written out after.
-    if (archive && file.regular() && !o_.extractMatches &&
-        searchArchive(head, name, ctx, r, totalLeft, &file))
-        return;
-    if (startsWithUtf16Bom(head) && !archive)
-        return searchUtf16(file, reader, name, ctx, r, totalLeft);
-    // Any other archive is unpacked as a whole.
-    if (archive) {
-        os::FileData whole;
-        if (!whole.load(file, head, lineLimit(), error))
-            return fail();
-        searchWhole(whole.bytes(), entry, name, ctx, r, totalLeft);
-        if (whole.truncated()) {
-            error = "the file shrank while it was searched";
-            fail();
-        }
+    if (!archive) {
+        if (startsWithUtf16Bom(head))
+            return searchUtf16(file, reader, name, ctx, r, totalLeft, false);
+        return searchWindows(file, reader, name, ctx, r, totalLeft, false);
+    }
+    // An archive is unpacked as it is read, from any offset: one from a pipe
+    // is copied to a temporary file first, not held in memory.
+    if (file.regular()) {
+        if (!searchArchive(head, name, ctx, r, totalLeft, &file))
+            searchWindows(file, reader, name, ctx, r, totalLeft, false);
         return;
     }
-    searchWindows(file, reader, name, ctx, r, totalLeft, false);
+    os::FileReader copy;
+    if (!copy.spool(file, head, ext::ArchiveLimits().maxTotalBytes, error))
+        return fail();
+    if (searchArchive(head, name, ctx, r, totalLeft, &copy))
+        return;
+    // No archive after all: the copy is searched as text.
+    WindowReader again(copy, forced ? window : 0, true);
+    if (!again.start(std::max(window, kFirstWindow), error))
+        return fail();
+    searchWindows(copy, again, name, ctx, r, totalLeft, false);
 }
 
 void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const std::string& name,
@@ -537,13 +539,18 @@ bool Searcher::searchArchive(std::string_view data, const std::string& name, Sca
     r.matched = anyMatch;
     if (read.notArchive)
         return false;
-    if (o_.extractMatches && !hits.empty())
-        ext::extractMembers(data, name, hits, ".", limits, message);
+    if (o_.extractMatches && !hits.empty()) {
+        if (file)
+            ext::extractMembers(file->fd(), file->size(), data, name, hits, ".", limits, message);
+        else
+            ext::extractMembers(data, name, hits, ".", limits, message);
+    }
     return true;
 }
 
 void Searcher::searchUtf16(os::FileReader& file, WindowReader& raw, const std::string& name,
-                           ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft) const {
+                           ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft,
+                           bool member) const {
     const size_t kStep = windowSetting() > 0 ? windowSetting() : size_t{1} << 20;
     TextKind kind = raw.view()[0] == '\xFE' ? TextKind::Utf16BE : TextKind::Utf16LE;
     // The raw bytes after the mark: the rest of the first window, then the
@@ -619,7 +626,7 @@ void Searcher::searchUtf16(os::FileReader& file, WindowReader& raw, const std::s
             r.err += name + ": " + error + "\n";
         return;
     }
-    searchWindows(in, reader, name, ctx, r, totalLeft, false, &kind);
+    searchWindows(in, reader, name, ctx, r, totalLeft, member, &kind);
 }
 
 void Searcher::searchMember(const ext::ArchiveMember& m, const std::string& name, ScanContext& ctx,
@@ -650,14 +657,8 @@ void Searcher::searchMember(const ext::ArchiveMember& m, const std::string& name
     WindowReader reader(in, window, true);
     if (!reader.start(std::max(window > 0 ? window : kWindowed, kFirstWindow), error))
         return fail();
-    if (startsWithUtf16Bom(reader.view())) {
-        // UTF-16 is transcoded as a whole.
-        os::FileData whole;
-        if (!whole.load(in, reader.view(), lineLimit(), error))
-            return fail();
-        searchBytes(whole.bytes(), name, ctx, r, totalLeft, true);
-        return;
-    }
+    if (startsWithUtf16Bom(reader.view()))
+        return searchUtf16(in, reader, name, ctx, r, totalLeft, true);
     searchWindows(in, reader, name, ctx, r, totalLeft, true);
 }
 

@@ -61,8 +61,8 @@ private:
                        os::FileReader* file = nullptr) const;
     void searchName(const FileEntry& entry, ScanContext& ctx, FileResult& r) const;
     // One input, a file or standard input: a small one read whole, a large
-    // one window by window; UTF-16 and archives whole, their large members
-    // window by window.
+    // one window by window; archives as they are unpacked, their large
+    // members window by window.
     void searchInput(const FileEntry& entry, const std::string& name, ScanContext& ctx,
                      FileResult& r, std::atomic<long>& totalLeft) const;
     // The windowed search of an input whose first window the reader holds.
@@ -72,7 +72,8 @@ private:
     // UTF-16 text after its byte-order mark, transcoded window by window;
     // raw holds its first window.
     void searchUtf16(os::FileReader& file, WindowReader& raw, const std::string& name,
-                     ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft) const;
+                     ScanContext& ctx, FileResult& r, std::atomic<long>& totalLeft,
+                     bool member) const;
     // A member too large to hold, searched as it is unpacked.
     void searchMember(const ext::ArchiveMember& m, const std::string& name, ScanContext& ctx,
                       FileResult& r, std::atomic<long>& totalLeft) const;

@@ -1,6 +1,8 @@
 // Archive reading and safe extraction (see archive.h).
 #include "talvo-grep/ext/archive.h"
 
+#include "platform/files.h"
+
 #include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
@@ -61,6 +63,31 @@ private:
 };
 
 // An archive in a regular file, read at offsets as libarchive asks.
+// A descriptor closed when it goes.
+struct Descriptor {
+    int fd = -1;
+    Descriptor() = default;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
+bool writeAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
 struct FileCursor {
     int fd;
     int64_t size;
@@ -274,12 +301,10 @@ struct Reader {
                 }
             }
             if (st != Status::Ok) {
-                fail(shown + ": " + error);
-                if (st == Status::StopAll)
-                    stopAll = true;
-                if (st == Status::StopAll || st == Status::StopHere)
+                After next = afterFailure(st, shown + ": " + error);
+                if (next == After::Stop)
                     return finish(res);
-                if (st == Status::Fatal)
+                if (next == After::Abandon)
                     break;
                 continue;
             }
@@ -291,38 +316,59 @@ struct Reader {
             std::string path = inside.empty() ? name : join(inside, name);
             if (!name.empty() && looksLikeArchive(name, buf)) {
                 if (depth < lim.maxDepth) {
-                    // An archive inside is read whole, up to the limit.
+                    // An archive inside is read to its end, up to the limit:
+                    // what a member may hold in memory, the rest into a
+                    // temporary file.
+                    uint64_t size = buf.size();
+                    Descriptor copy;
+                    std::string chunk;
                     while (!ended) {
-                        if (buf.size() > lim.maxMemberBytes) {
+                        if (size > lim.maxMemberBytes) {
                             st = Status::Failed;
                             error = "larger than " + std::to_string(lim.maxMemberBytes >> 20) +
                                     " MiB, not searched";
                             break;
                         }
-                        size_t old = buf.size();
-                        buf.resize(old + kChunk);
+                        if (copy.fd < 0) {
+                            copy.fd = platform::openNamelessTempFile(error);
+                            if (copy.fd < 0 || !writeAll(copy.fd, buf.data(), buf.size())) {
+                                st = Status::Failed;
+                                if (copy.fd >= 0)
+                                    error = std::string("cannot copy it: ") + std::strerror(errno);
+                                break;
+                            }
+                            // The head stays for the judgement of its format.
+                            buf.resize(std::min(buf.size(), kChunk));
+                            buf.shrink_to_fit();
+                            chunk.resize(kChunk);
+                        }
                         size_t n = 0;
-                        st = pull(a.get(), unpacked, buf.data() + old, kChunk, n, error);
-                        buf.resize(old + n);
+                        st = pull(a.get(), unpacked, chunk.data(), kChunk, n, error);
                         if (st != Status::Ok)
                             break;
+                        if (!writeAll(copy.fd, chunk.data(), n)) {
+                            st = Status::Failed;
+                            error = std::string("cannot copy it: ") + std::strerror(errno);
+                            break;
+                        }
+                        size += n;
                         ended = n == 0;
                     }
                     if (st != Status::Ok) {
-                        fail(shown + ": " + error);
-                        if (st == Status::StopAll)
-                            stopAll = true;
-                        if (st == Status::StopAll || st == Status::StopHere)
+                        After next = afterFailure(st, shown + ": " + error);
+                        if (next == After::Stop)
                             return finish(res);
-                        if (st == Status::Fatal)
+                        if (next == After::Abandon)
                             break;
                         continue;
                     }
-                    if (sized && buf.size() != expected) {
+                    if (sized && size != expected) {
                         fail(shown + ": truncated, not searched");
                         continue;
                     }
-                    ArchiveRead inner = read(Source{buf}, shown, path, holder, depth + 1);
+                    ArchiveRead inner =
+                        read(copy.fd >= 0 ? Source{buf, copy.fd, size} : Source{buf}, shown, path,
+                             holder, depth + 1);
                     if (stopAll)
                         return finish(res);
                     if (!inner.notArchive)
@@ -375,6 +421,18 @@ struct Reader {
 
     // How reading a member's data ended.
     enum class Status { Ok, Failed, Fatal, StopHere, StopAll };
+    // What follows a member that could not be read: the next member, the end
+    // of this archive (and of any around it), or the end of a broken one.
+    enum class After { NextMember, Stop, Abandon };
+
+    After afterFailure(Status st, const std::string& text) {
+        fail(text);
+        if (st == Status::StopAll)
+            stopAll = true;
+        if (st == Status::StopAll || st == Status::StopHere)
+            return After::Stop;
+        return st == Status::Fatal ? After::Abandon : After::NextMember;
+    }
 
     // Up to want bytes of the present member into dst (0 at its end), with
     // the limits on what one archive may unpack to.
@@ -458,19 +516,6 @@ public:
 private:
     int fd_;
 };
-
-bool writeAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = write(fd, p, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
 
 std::string strippedBaseName(const std::string& name) {
     size_t slash = name.find_last_of('/');
@@ -595,9 +640,10 @@ ArchiveRead readArchive(int fd, uint64_t size, std::string_view head, const std:
     return reader.read(Source{head, fd, size}, name, "", "", 1);
 }
 
-ExtractResult extractMembers(std::string_view data, const std::string& name,
-                             const std::set<std::string>& members, const std::string& dir,
-                             const ArchiveLimits& lim, const ArchiveMessage& message) {
+namespace {
+ExtractResult extractFrom(const Source& src, const std::string& name,
+                          const std::set<std::string>& members, const std::string& dir,
+                          const ArchiveLimits& lim, const ArchiveMessage& message) {
     Utf8Locale locale;
     ExtractResult res;
     auto fail = [&](const std::string& text) {
@@ -610,7 +656,7 @@ ExtractResult extractMembers(std::string_view data, const std::string& name,
         return res;
     }
     int rc = ARCHIVE_OK;
-    ArchivePtr a = openReader(Source{data}, rc);
+    ArchivePtr a = openReader(src, rc);
     if (rc != ARCHIVE_OK) {
         fail(name + ": broken archive: " + errorOf(a.get()));
         return res;
@@ -703,6 +749,19 @@ ExtractResult extractMembers(std::string_view data, const std::string& name,
         ++res.written;
     }
     return res;
+}
+} // namespace
+
+ExtractResult extractMembers(std::string_view data, const std::string& name,
+                             const std::set<std::string>& members, const std::string& dir,
+                             const ArchiveLimits& lim, const ArchiveMessage& message) {
+    return extractFrom(Source{data}, name, members, dir, lim, message);
+}
+
+ExtractResult extractMembers(int fd, uint64_t size, std::string_view head, const std::string& name,
+                             const std::set<std::string>& members, const std::string& dir,
+                             const ArchiveLimits& lim, const ArchiveMessage& message) {
+    return extractFrom(Source{head, fd, size}, name, members, dir, lim, message);
 }
 
 } // namespace talvo::grep::ext

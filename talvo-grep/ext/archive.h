@@ -22,7 +22,7 @@ namespace talvo::grep::ext {
 
 struct ArchiveLimits {
     int maxDepth = 3;                       // the outer archive is depth 1
-    uint64_t maxMemberBytes = 512ull << 20; // an archive inside an archive, held whole
+    uint64_t maxMemberBytes = 512ull << 20; // an archive inside an archive, copied whole
     uint64_t maxTotalBytes = 8ull << 30;    // unpacked from one archive when searching
     uint64_t maxExtractBytes = 2ull << 30;  // written by one extraction
     double maxRatio = 1000;                 // unpacked bytes per packed byte
@@ -80,6 +80,10 @@ struct ExtractResult {
 // names) below dir. A compressed single file ("" among the names) is written
 // under the archive's base name without its last extension.
 ExtractResult extractMembers(std::string_view data, const std::string& name,
+                             const std::set<std::string>& members, const std::string& dir,
+                             const ArchiveLimits& lim, const ArchiveMessage& message);
+// The same from a regular file read at any offset; head: its first bytes.
+ExtractResult extractMembers(int fd, uint64_t size, std::string_view head, const std::string& name,
                              const std::set<std::string>& members, const std::string& dir,
                              const ArchiveLimits& lim, const ArchiveMessage& message);
 

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <unistd.h>
+
 using namespace talvo::platform;
 using talvo::test::ProgramDir;
 namespace fs = std::filesystem;
@@ -99,6 +101,29 @@ TEST(FileServices, CurrentDirectoryFollowsSetCurrentDirectory) {
     EXPECT_EQ(fs::path(currentDirectory()), fs::canonical(dir.file("with blank")));
     EXPECT_FALSE(setCurrentDirectory(dir.file("missing")));
     ASSERT_TRUE(setCurrentDirectory(before));
+}
+
+TEST(FileServices, ANamelessTempFileLeavesNothingBehind) {
+    ProgramDir dir;
+    const char* old = std::getenv("TMPDIR");
+    std::string saved = old ? old : "";
+    setenv("TMPDIR", dir.path().c_str(), 1);
+    std::string why;
+    int fd = openNamelessTempFile(why);
+    ASSERT_GE(fd, 0) << why;
+    EXPECT_EQ(write(fd, "kept", 4), 4);
+    char back[4] = {};
+    EXPECT_EQ(pread(fd, back, 4, 0), 4);
+    EXPECT_EQ(std::string(back, 4), "kept");
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+    close(fd);
+    setenv("TMPDIR", dir.file("missing").c_str(), 1);
+    EXPECT_EQ(openNamelessTempFile(why), -1);
+    EXPECT_NE(why.find(dir.file("missing")), std::string::npos) << why;
+    if (old)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 TEST(FileServices, FindOnPathTakesTheFirstRunnableMatch) {

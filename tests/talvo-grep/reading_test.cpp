@@ -361,6 +361,29 @@ TEST(Reading, ACompressedFileIsNeverHeldWhole) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST(Reading, AnArchiveFromAPipeOrInsideAnArchiveIsNeverHeldWhole) {
+    // A tar holds its member's bytes as they are, so it is larger than the
+    // memory limit too; the same tar comes through a FIFO, inside another
+    // tar, and as the archive a matching member is written out of.
+    GrepDir g;
+    RunResult r = runProgram(
+        g.dir().path(),
+        {"/bin/bash", "-c",
+         "yes 'every line of this member matches the pattern, and the member is larger than "
+         "the memory limit' | head -n 1800000 >m.txt; echo 'one needle' >n.txt; "
+         "tar cf big.tar m.txt n.txt && tar cf outer.tar big.tar && rm m.txt n.txt && "
+         "mkfifo p && mkdir x || exit 9; " +
+             limitMemory(160) +
+             "(cat big.tar >p &); ./ygrep.exe -z -c matches p; echo $?; "
+             "./ygrep.exe -z -c matches outer.tar; echo $?; "
+             "cd x && ../jgrep.exe needle ../big.tar -y -z; echo $?; cat n.txt; ls; "
+             "rm ../big.tar ../outer.tar"});
+    EXPECT_EQ(r.out, "p/m.txt:1800000\np/n.txt:0\n0\n"
+                     "outer.tar/big.tar/m.txt:1800000\nouter.tar/big.tar/n.txt:0\n0\n"
+                     "../big.tar/n.txt:one needle\n0\none needle\nn.txt\n");
+    EXPECT_EQ(r.err, "");
+}
+
 TEST(Reading, Utf16IsTranscodedWindowByWindowWithTheOffsetsOfTheFile) {
     // Under a mebibyte in UTF-16, so that it is read whole without a window
     // setting, and over one in UTF-8, so that the windows of the transcoded
