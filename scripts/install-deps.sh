@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   libhyperscan-dev libpcre2-dev libarchive-dev
+  nettle-dev liblzma-dev libbz2-dev zlib1g-dev libzstd-dev libxml2-dev
   fonts-noto-cjk xvfb xdotool x11-utils x11-apps imagemagick openbox xauth
   dpkg-dev file
 )
