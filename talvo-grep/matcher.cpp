@@ -264,7 +264,9 @@ std::string plainTextBytes(const Pattern& p, bool ignoreCase, TextKind kind) {
     return out;
 }
 
-bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t,
+// scans: the term finds the candidate lines (the first one does), so it
+// needs a fast way through a whole buffer, not only a check of one line.
+bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, bool scans, Term& t,
                  std::string& error) {
     EmitOptions eo;
     eo.ignoreCase = spec.ignoreCase;
@@ -337,7 +339,18 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
 
     // Hyperscan cannot read invalid UTF-8 safely, so raw bytes go to PCRE2 alone,
     // as do patterns that would take it too long to compile.
-    if (kind != TextKind::Bytes && !t.everyLine && expansionCost(p) <= kHyperscanCostLimit) {
+    bool engine =
+        scans && kind != TextKind::Bytes && !t.everyLine && expansionCost(p) <= kHyperscanCostLimit;
+    if (engine && !hsConfirm && kind == TextKind::Utf8 && !eo.wholeLine && !eo.wholeWord) {
+        // A plain string is found by itself: no engine is compiled for it.
+        std::string lit = plainText(p, spec.ignoreCase);
+        if (!lit.empty()) {
+            t.plain = std::make_unique<LiteralFinder>(std::move(lit), spec.ignoreCase);
+            t.hsExact = true;
+            return true;
+        }
+    }
+    if (engine) {
         unsigned flags = HS_FLAG_MULTILINE | HS_FLAG_ALLOWEMPTY;
         if (kind == TextKind::Utf8)
             flags |= HS_FLAG_UTF8 | HS_FLAG_UCP;
@@ -375,12 +388,7 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, Term& t
             }
         }
     }
-    if (t.hs && t.hsExact && kind == TextKind::Utf8 && !eo.wholeLine && !eo.wholeWord) {
-        std::string lit = plainText(p, spec.ignoreCase);
-        if (!lit.empty())
-            t.plain = std::make_unique<LiteralFinder>(std::move(lit), spec.ignoreCase);
-    }
-    if (t.hs && !t.plain && kind == TextKind::Utf8) {
+    if (t.hs && kind == TextKind::Utf8) {
         std::string lit = requiredLiteral(p, spec.ignoreCase);
         if (lit.size() >= kRareLiteralMin && lit.find('\n') == std::string::npos)
             t.rare = std::make_unique<LiteralFinder>(std::move(lit));
@@ -522,7 +530,7 @@ const CompiledSet* Matcher::compiled(TextKind kind, std::string& error) const {
         set->kind = kind;
         for (const auto& p : terms_) {
             auto t = std::make_unique<Term>();
-            if (!compileTerm(p, spec_, kind, *t, setErrors_[i])) {
+            if (!compileTerm(p, spec_, kind, set->terms.empty(), *t, setErrors_[i])) {
                 set.reset();
                 break;
             }
