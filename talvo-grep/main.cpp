@@ -7,6 +7,7 @@
 #include "talvo-grep/narrow.h"
 #include "talvo-grep/options.h"
 #include "talvo-grep/os.h"
+#include "talvo-grep/reader.h"
 #include "talvo-grep/searcher.h"
 #include "talvo-grep/walk.h"
 
@@ -309,6 +310,8 @@ int main(int argc, char** argv) {
         list.close();
         // "The first N in the run" needs the run's order.
         unsigned threads = o.maxTotal > 0 ? 1u : std::min<unsigned>(cores, files.size());
+        // A core left idle reads ahead.
+        WindowReader::allowReadAhead(threads <= 1 && cores > 1);
         run = searchAll(o, *matcher, list, threads, showNames);
     }
     if (recordOutput) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace talvo::grep::os {
@@ -58,6 +59,10 @@ public:
     bool reserve(size_t n);
     // Gives back all but n bytes of a buffer that one long line had grown.
     void shrinkTo(size_t n);
+    void swap(ByteBuffer& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(capacity_, other.capacity_);
+    }
 
 private:
     char* data_ = nullptr;

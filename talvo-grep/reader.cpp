@@ -2,9 +2,14 @@
 #include "talvo-grep/reader.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace talvo::grep {
 
@@ -59,7 +64,94 @@ os::ByteBuffer& threadBuffer() {
 int index(ReadMode m) {
     return m == ReadMode::Map ? 1 : 0;
 }
+
+std::atomic<bool> readAheadAllowed{false};
+// Room before the bytes read ahead, for the end of the view that comes along
+// (the last line's start, lines of before-context) without a copy of them.
+constexpr size_t kAheadGap = 256 << 10;
+
+// The buffer that the next window is read into, one per thread like the
+// view's own.
+os::ByteBuffer& spareBuffer() {
+    thread_local os::ByteBuffer b;
+    return b;
+}
+
+// TALVO_GREP_READAHEAD=0 never reads ahead, =1 always does where it may
+// (without judging whether it pays), anything else judges.
+const char* readAheadSetting() {
+    static const char* v = std::getenv("TALVO_GREP_READAHEAD");
+    return v != nullptr ? v : "";
+}
 } // namespace
+
+// The thread that reads ahead: one read at a time, into the spare buffer
+// after its gap, while the owner searches the view.
+struct WindowReader::Ahead {
+    os::FileReader& in;
+    os::ByteBuffer& into;
+    std::mutex m;
+    std::condition_variable cv;
+    bool asked = false;
+    bool quit = false;
+    uint64_t offset = 0;
+    size_t want = 0;
+    // The outcome, once asked is false again.
+    size_t got = 0;
+    bool ok = true;
+    bool eof = false;
+    std::string error;
+    std::thread worker; // last: it starts once the rest is set up
+
+    Ahead(os::FileReader& f, os::ByteBuffer& b) : in(f), into(b), worker([this] { run(); }) {}
+    ~Ahead() {
+        {
+            std::lock_guard lock(m);
+            quit = true;
+        }
+        cv.notify_all();
+        worker.join();
+    }
+    void run() {
+        std::unique_lock lock(m);
+        for (;;) {
+            cv.wait(lock, [&] { return asked || quit; });
+            if (quit)
+                return;
+            uint64_t at = offset;
+            size_t n = want;
+            lock.unlock();
+            size_t read = 0;
+            std::string why;
+            bool fine = in.read(at, into.data() + kAheadGap, n, read, why);
+            bool end = in.eof();
+            lock.lock();
+            got = read;
+            ok = fine;
+            eof = end;
+            error = std::move(why);
+            asked = false;
+            cv.notify_all();
+        }
+    }
+    void ask(uint64_t at, size_t n) {
+        {
+            std::lock_guard lock(m);
+            offset = at;
+            want = n;
+            asked = true;
+        }
+        cv.notify_all();
+    }
+    void wait() {
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return !asked; });
+    }
+};
+
+void WindowReader::allowReadAhead(bool allow) {
+    readAheadAllowed.store(allow, std::memory_order_relaxed);
+}
 
 void WindowReader::setClock(Clock now) {
     clock = now != nullptr ? now : monotonicNs;
@@ -72,9 +164,17 @@ WindowReader::WindowReader(os::FileReader& in, size_t window, bool ownBuffer)
     mappable_ = in.regular() && (forced_ == ReadMode::Map || in.size() >= kMapFrom);
     if (!in.regular())
         forced_ = ReadMode::Read;
+    // The spare buffer is this thread's: only a reader of the thread's own
+    // buffer, of which there is one at a time, may take it.
+    readAhead_ = readAheadAllowed.load(std::memory_order_relaxed) &&
+                 std::strcmp(readAheadSetting(), "0") != 0 && in.regular() && !ownBuffer &&
+                 forced_ != ReadMode::Map && in.size() >= 4 * readWindow_;
+    if (std::strcmp(readAheadSetting(), "1") == 0)
+        aheadJudged_ = aheadHelps_ = true;
 }
 
 WindowReader::~WindowReader() {
+    ahead_.reset();
     // A long line grew the buffer: the next file starts small again.
     if (buf_.capacity() > 4 * kMapWindow)
         buf_.shrinkTo(kReadWindow * 2);
@@ -91,6 +191,7 @@ bool WindowReader::start(size_t want, std::string& error) {
 }
 
 bool WindowReader::extend(size_t atMost, std::string& error) {
+    dropAhead();
     size_t more = std::max(len_, mode_ == ReadMode::Map ? mapWindow_ : readWindow_);
     return bring(offset_, 0, std::max<size_t>(1, std::min(more, atMost)), error);
 }
@@ -100,6 +201,11 @@ bool WindowReader::advance(size_t keep, std::string& error) {
     fresh_ = 0;
     uint64_t offset = offset_ + keep;
     ReadMode m = choose(offset);
+    if (aheadPending_ && m == ReadMode::Read && mode_ == ReadMode::Read) {
+        started_ = nowNs();
+        return takeAhead(keep, error);
+    }
+    dropAhead();
     if (m != mode_ && m == ReadMode::Read) {
         // The kept bytes come along out of the mapping.
         size_t kept = len_ - keep;
@@ -115,13 +221,82 @@ bool WindowReader::advance(size_t keep, std::string& error) {
         mode_ = m;
         // Giving back the mapping is no cost of the reading that follows.
         started_ = nowNs();
-        return bring(offset_, len_, readWindow_, error);
+        if (!bring(offset_, len_, readWindow_, error))
+            return false;
+        askAhead();
+        return true;
     }
     started_ = nowNs();
     mode_ = m;
     // A trial of mapping takes one large page, not a whole mapped window.
     size_t more = m == ReadMode::Read ? readWindow_ : probing_ ? kMapProbe : mapWindow_;
-    return bring(offset, keep, more, error);
+    if (!bring(offset, keep, more, error))
+        return false;
+    askAhead();
+    return true;
+}
+
+void WindowReader::askAhead() {
+    if (!readAhead_ || !aheadHelps_ || mode_ != ReadMode::Read || eof_ || aheadPending_)
+        return;
+    os::ByteBuffer& spare = spareBuffer();
+    if (!spare.reserve(kAheadGap + readWindow_)) {
+        readAhead_ = false;
+        return;
+    }
+    if (!ahead_) {
+        try {
+            ahead_ = std::make_unique<Ahead>(in_, spare);
+        } catch (const std::system_error&) {
+            readAhead_ = false; // no thread to be had: read in turn
+            return;
+        }
+    }
+    ahead_->ask(offset_ + len_, readWindow_);
+    aheadPending_ = true;
+}
+
+// The view after advance(keep) from the window read ahead: the kept end of
+// the view goes into the gap before it, or, when longer, the window's bytes
+// go after it.
+bool WindowReader::takeAhead(size_t keep, std::string& error) {
+    ahead_->wait();
+    aheadPending_ = false;
+    if (!ahead_->ok) {
+        error = ahead_->error;
+        return false;
+    }
+    os::ByteBuffer& spare = spareBuffer();
+    size_t kept = len_ - keep;
+    size_t got = ahead_->got;
+    if (kept <= kAheadGap) {
+        std::memcpy(spare.data() + kAheadGap - kept, data_ + keep, kept);
+        buf_.swap(spare);
+        data_ = buf_.data() + kAheadGap - kept;
+    } else {
+        std::memmove(buf_.data(), data_ + keep, kept);
+        if (!buf_.reserve(kept + got)) {
+            error = "not enough memory for a line of " + std::to_string(kept >> 20) + " MiB";
+            return false;
+        }
+        std::memcpy(buf_.data() + kept, spare.data() + kAheadGap, got);
+        data_ = buf_.data();
+    }
+    len_ = kept + got;
+    offset_ += keep;
+    fresh_ = got;
+    eof_ = ahead_->eof;
+    fromAhead_ = true;
+    askAhead();
+    return true;
+}
+
+// A window read ahead that will not be used: the read is let finish.
+void WindowReader::dropAhead() {
+    if (!aheadPending_)
+        return;
+    ahead_->wait();
+    aheadPending_ = false;
 }
 
 // The view from offset: the bytes kept of the present view (from keep on)
@@ -150,13 +325,17 @@ bool WindowReader::bring(uint64_t offset, size_t keep, size_t more, std::string&
         std::memcpy(buf_.data(), data_ + keep, kept);
         map_.release();
     } else {
-        // Growing the buffer may move it, and the view with it.
-        bool inBuffer = data_ != nullptr && data_ == buf_.data();
+        // Growing the buffer may move it, and the view with it; the view may
+        // start after the gap that a window read ahead had.
+        const char* base = buf_.data();
+        bool inBuffer =
+            data_ != nullptr && base != nullptr && data_ >= base && data_ < base + buf_.capacity();
+        size_t at = inBuffer ? static_cast<size_t>(data_ - base) : 0;
         if (!buf_.reserve(kept + more)) {
             error = "not enough memory for a line of " + std::to_string(kept >> 20) + " MiB";
             return false;
         }
-        const char* from = inBuffer ? buf_.data() : data_;
+        const char* from = inBuffer ? buf_.data() + at : data_;
         if (kept > 0 && (keep > 0 || from != buf_.data()))
             std::memmove(buf_.data(), from + keep, kept);
     }
@@ -164,7 +343,10 @@ bool WindowReader::bring(uint64_t offset, size_t keep, size_t more, std::string&
     len_ = kept;
     offset_ = offset;
     size_t got = 0;
+    uint64_t before = nowNs();
     bool ok = in_.read(offset + kept, buf_.data() + kept, more, got, error);
+    readNs_ = nowNs() - before;
+    fromAhead_ = false;
     len_ += got;
     fresh_ += got;
     eof_ = in_.eof();
@@ -177,6 +359,18 @@ void WindowReader::record(uint64_t now) {
     int i = index(mode_);
     rates_[i][samples_[i] % 3] = static_cast<double>(now - started_) / static_cast<double>(fresh_);
     ++samples_[i];
+    // Reading ahead pays where searching a window takes longer than reading
+    // it; where reading is most of the time, the two threads only slow each
+    // other. Judged once, on the middle of three windows read in turn.
+    if (readAhead_ && !aheadJudged_ && mode_ == ReadMode::Read && !fromAhead_ && readNs_ > 0) {
+        double searched = static_cast<double>(now - started_) - static_cast<double>(readNs_);
+        searchPerRead_[aheadSamples_++] = searched / static_cast<double>(readNs_);
+        if (aheadSamples_ == 3) {
+            std::sort(searchPerRead_, searchPerRead_ + 3);
+            aheadJudged_ = true;
+            aheadHelps_ = searchPerRead_[1] > 1.0;
+        }
+    }
 }
 
 ReadMode WindowReader::choose(uint64_t offset) {

@@ -12,6 +12,7 @@
 #include "talvo-grep/os.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -48,9 +49,18 @@ public:
     // nullptr restores the monotonic clock).
     using Clock = uint64_t (*)();
     static void setClock(Clock now);
+    // While one window of a large regular file is searched, the next is
+    // read on a thread of its own: for a run that leaves a core idle (one
+    // file), where searching a window takes longer than reading it.
+    // TALVO_GREP_READAHEAD=0 turns it off, =1 on without that judgement.
+    static void allowReadAhead(bool allow);
 
 private:
+    struct Ahead;
     bool bring(uint64_t offset, size_t keep, size_t more, std::string& error);
+    void askAhead();
+    bool takeAhead(size_t keep, std::string& error);
+    void dropAhead();
     ReadMode choose(uint64_t offset);
     void record(uint64_t now);
 
@@ -77,6 +87,15 @@ private:
     uint64_t probeEvery_ = 0;
     ReadMode settled_ = ReadMode::Read; // the way chosen between trials
     bool probing_ = false;
+    bool readAhead_ = false; // this input may be read ahead
+    bool aheadJudged_ = false;
+    bool aheadHelps_ = false;
+    bool aheadPending_ = false;
+    bool fromAhead_ = false; // the view's new bytes were read ahead
+    uint64_t readNs_ = 0;    // the read of the view's new bytes
+    double searchPerRead_[3] = {};
+    int aheadSamples_ = 0;
+    std::unique_ptr<Ahead> ahead_;
 };
 
 } // namespace talvo::grep

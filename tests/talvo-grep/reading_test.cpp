@@ -53,6 +53,58 @@ TEST(Reading, JapaneseAfterAMebibyteOfAsciiIsReadInItsOwnEncoding) {
               "100\n");
 }
 
+TEST(Reading, ReadingAheadGivesWhatReadingInTurnGives) {
+    // Lines of every length, some longer than the room kept before a window
+    // read ahead, matches across line ends, context, and Shift-JIS after
+    // the ASCII: each window size and search alike either way.
+    GrepDir g;
+    std::string text;
+    // The first mebibyte is one window, read before any other.
+    for (int i = 0; text.size() < (3 << 20); ++i) {
+        size_t width = (static_cast<size_t>(i) * 7919) % (i % 97 == 5 ? 300000 : 300);
+        std::string line(width, static_cast<char>('a' + i % 26));
+        if (i % 13 == 0)
+            line.insert(line.size() / 2, "needle");
+        text += line + (i % 29 == 0 ? " alpha\nbeta tail\n" : "\n");
+    }
+    std::string tail = numberedLines("設定ファイルの needle", 0, 300);
+    // Forty lines of context longer than that room, window after window.
+    std::string medium;
+    for (int i = 0; i < 300; ++i)
+        medium += std::string(10000, 'm') + (i % 50 == 49 ? " needle\n" : "\n");
+    g.write("medium.txt", medium);
+    g.write("ascii.txt", text);
+    g.write("mixed.txt", text + convert(tail, "CP932"));
+    const std::vector<std::vector<std::string>> searches = {
+        {"-n", "-e", "needle", "ascii.txt"},
+        {"-c", "-e", "needle", "ascii.txt"},
+        {"-n", "-B2", "-A1", "-e", "needle", "ascii.txt"},
+        {"-n", "-B40", "-e", "needle", "ascii.txt"},
+        {"-n", "-B40", "-e", "needle", "medium.txt"},
+        {"-F", "-c", "-e", "alphabeta", "ascii.txt"},
+        {"-n", "-e", "ファイル", "mixed.txt"},
+        {"-c", "-e", "need", "mixed.txt"},
+    };
+    for (const char* window : {"4096", "65536"}) {
+        Setting w("TALVO_GREP_WINDOW", window);
+        for (const auto& args : searches) {
+            RunResult inTurn, ahead;
+            {
+                Setting off("TALVO_GREP_READAHEAD", "0");
+                inTurn = g.run("cgrep.exe", args);
+            }
+            {
+                Setting on("TALVO_GREP_READAHEAD", "1");
+                ahead = g.run("cgrep.exe", args);
+            }
+            EXPECT_EQ(ahead.status, inTurn.status) << window << " " << args[args.size() - 2];
+            EXPECT_TRUE(ahead.out == inTurn.out) << window << " " << args[args.size() - 2];
+            EXPECT_EQ(ahead.err, inTurn.err) << window << " " << args[args.size() - 2];
+            EXPECT_FALSE(inTurn.out.empty()) << window << " " << args[args.size() - 2];
+        }
+    }
+}
+
 TEST(Reading, AFifoIsOpenedOnceAndReadFromItsFirstByte) {
     GrepDir g;
     std::string fifo = g.dir().file("pipe");
