@@ -5,9 +5,16 @@
 #include "talvo-grep/pattern_cost.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <hs/hs.h>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -164,6 +171,96 @@ std::vector<std::string> words(const std::string& pattern) {
     if (!cur.empty())
         out.push_back(cur);
     return out;
+}
+
+// How long a Hyperscan compile may take before the search goes on without
+// it. Its time cannot be told from the pattern: a\Wx$ takes seconds where
+// a\Wx and ab\Wxy\W$ take milliseconds. TALVO_GREP_COMPILE_MS sets another
+// budget (0: every compile is given up, for tests of what follows).
+std::chrono::milliseconds compileBudget() {
+    static const std::chrono::milliseconds budget = [] {
+        const char* v = std::getenv("TALVO_GREP_COMPILE_MS");
+        return std::chrono::milliseconds(v != nullptr && *v != '\0' ? std::atol(v) : 500);
+    }();
+    return budget;
+}
+
+// Compiles past their budget, left to finish on their own threads.
+struct Lingering {
+    std::mutex m;
+    std::vector<std::thread> threads;
+};
+Lingering& lingering() {
+    static auto* l = new Lingering; // never destroyed: threads may outlive exit's destructors
+    return *l;
+}
+void joinLingering() {
+    Lingering& l = lingering();
+    std::lock_guard lock(l.m);
+    for (auto& t : l.threads)
+        t.join();
+    l.threads.clear();
+}
+
+enum class Compiled { Ok, Failed, TooSlow };
+
+// hs_compile within compileBudget(), on a thread of its own.
+Compiled compileBounded(const std::string& text, unsigned flags, hs_database_t*& db) {
+    struct Job {
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false;
+        bool abandoned = false;
+        hs_database_t* db = nullptr;
+    };
+    db = nullptr;
+    auto job = std::make_shared<Job>();
+    std::thread worker;
+    try {
+        worker = std::thread([job, text, flags] {
+            hs_database_t* out = nullptr;
+            hs_compile_error_t* err = nullptr;
+            if (hs_compile(text.c_str(), flags, HS_MODE_BLOCK, nullptr, &out, &err) != HS_SUCCESS) {
+                hs_free_compile_error(err);
+                out = nullptr;
+            }
+            std::lock_guard lock(job->m);
+            if (job->abandoned && out)
+                hs_free_database(out);
+            else
+                job->db = out;
+            job->done = true;
+            job->cv.notify_all();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the compile takes what it takes.
+        hs_compile_error_t* err = nullptr;
+        if (hs_compile(text.c_str(), flags, HS_MODE_BLOCK, nullptr, &db, &err) == HS_SUCCESS)
+            return Compiled::Ok;
+        hs_free_compile_error(err);
+        db = nullptr;
+        return Compiled::Failed;
+    }
+    std::unique_lock lock(job->m);
+    if (compileBudget().count() > 0 &&
+        job->cv.wait_for(lock, compileBudget(), [&] { return job->done; })) {
+        db = job->db;
+        lock.unlock();
+        worker.join();
+        return db ? Compiled::Ok : Compiled::Failed;
+    }
+    job->abandoned = true;
+    lock.unlock();
+    Lingering& l = lingering();
+    std::lock_guard keep(l.m);
+    if (l.threads.empty()) {
+        // Whoever ends the process normally waits for them; talvo-grep
+        // itself ends without (see hyperscanStillCompiling).
+        static const bool registered = (std::atexit(joinLingering), true);
+        (void)registered;
+    }
+    l.threads.push_back(std::move(worker));
+    return Compiled::TooSlow;
 }
 
 std::string pcreError(int code) {
@@ -367,11 +464,19 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, bool sc
             hs_free_compile_error(err);
             err = nullptr;
         }
+        Compiled exact = Compiled::Failed;
         if (emptyMatch) {
             // No prefilter: every line goes to PCRE2.
-        } else if (hs_compile(hsText.c_str(), flags, HS_MODE_BLOCK, nullptr, &t.hs, &err) ==
-                   HS_SUCCESS) {
+        } else if ((exact = compileBounded(hsText, flags, t.hs)) == Compiled::Ok) {
             t.hsExact = !hsConfirm;
+        } else if (exact == Compiled::TooSlow) {
+            // Large classes widened compile fast; PCRE2 confirms what they find.
+            if (!widened) {
+                ho.widenLargeClasses = true;
+                std::string wide = emit(ho);
+                if (widened && compileBounded(wide, flags, t.hs) != Compiled::Ok)
+                    t.hs = nullptr;
+            }
         } else {
             hs_free_compile_error(err);
             err = nullptr;
@@ -518,6 +623,12 @@ std::unique_ptr<Matcher> Matcher::create(const MatchSpec& spec, std::string& err
 }
 
 Matcher::~Matcher() = default;
+
+bool hyperscanStillCompiling() {
+    Lingering& l = lingering();
+    std::lock_guard lock(l.m);
+    return !l.threads.empty();
+}
 
 const CompiledSet* Matcher::compiled(TextKind kind, std::string& error) const {
     if (kind == TextKind::Utf16LE || kind == TextKind::Utf16BE)

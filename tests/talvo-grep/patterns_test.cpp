@@ -102,6 +102,37 @@ TEST_F(Patterns, ExplosivePatternsFinish) {
         << r.status << r.err;
 }
 
+TEST_F(Patterns, AnEngineCompileGivenUpChangesNoResult) {
+    // A compile past its budget is left behind and the search goes on with
+    // the other engine; a budget of nothing gives up every one. The lines,
+    // counts, status and output of over 256 KiB must come out the same,
+    // in every encoding.
+    std::string text;
+    for (int i = 0; i < 30000; ++i)
+        text += "line " + std::to_string(i) + (i % 3 ? " a-x\n" : " ファイル、x\n");
+    g.write("u.txt", text);
+    g.write("s.txt", convert(text, "CP932"));
+    g.write("e.txt", convert(text, "EUC-JP"));
+    const std::vector<std::vector<std::string>> searches = {
+        {"-n", "-e", "a\\Wx$"},          {"-c", "-e", "\\d\\W+x"},  {"-n", "-e", "ル\\W"},
+        {"-c", "-w", "-e", "[0-9]+"},    {"-c", "-e", "(\\w?.)+x"}, {"-c", "-e", "^line [0-9]*7 "},
+        {"-c", "-e", "nothing\\W+here"},
+    };
+    for (const char* file : {"u.txt", "s.txt", "e.txt"}) {
+        for (auto args : searches) {
+            args.push_back(file);
+            RunResult usual = c(args);
+            setenv("TALVO_GREP_COMPILE_MS", "0", 1);
+            RunResult without = c(args);
+            unsetenv("TALVO_GREP_COMPILE_MS");
+            EXPECT_EQ(without.status, usual.status) << file << " " << args[args.size() - 2];
+            EXPECT_TRUE(without.out == usual.out) << file << " " << args[args.size() - 2];
+            EXPECT_EQ(without.err, usual.err) << file << " " << args[args.size() - 2];
+        }
+    }
+    EXPECT_GT(c({"-n", "-e", "a\\Wx$", "u.txt"}).out.size(), 256u << 10);
+}
+
 TEST_F(Patterns, PatternsThatExpandTooFarAreRefusedOrStillFound) {
     // Counted repetitions of repetitions, and of characters that fuzzy search
     // turns into classes, multiply what the engines must build.
