@@ -478,19 +478,15 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, bool sc
                     t.hs = nullptr;
             }
         } else {
-            hs_free_compile_error(err);
-            err = nullptr;
             t.hs = nullptr;
             // What Hyperscan cannot take exactly (look-arounds) it approximates;
             // in Shift-JIS the list of spellings is faster than that (measured).
             bool loose = false;
             if (kind == TextKind::ShiftJis && !eo.wholeLine)
                 t.hs = compileSpellings(p, spec, Encoding::get(kind), loose);
-            if (t.hs == nullptr && hs_compile(hsText.c_str(), flags | HS_FLAG_PREFILTER,
-                                              HS_MODE_BLOCK, nullptr, &t.hs, &err) != HS_SUCCESS) {
-                hs_free_compile_error(err);
+            if (t.hs == nullptr &&
+                compileBounded(hsText, flags | HS_FLAG_PREFILTER, t.hs) != Compiled::Ok)
                 t.hs = nullptr;
-            }
         }
     }
     if (t.hs && kind == TextKind::Utf8) {

@@ -114,9 +114,10 @@ TEST_F(Patterns, AnEngineCompileGivenUpChangesNoResult) {
     g.write("s.txt", convert(text, "CP932"));
     g.write("e.txt", convert(text, "EUC-JP"));
     const std::vector<std::vector<std::string>> searches = {
-        {"-n", "-e", "a\\Wx$"},          {"-c", "-e", "\\d\\W+x"},  {"-n", "-e", "ル\\W"},
-        {"-c", "-w", "-e", "[0-9]+"},    {"-c", "-e", "(\\w?.)+x"}, {"-c", "-e", "^line [0-9]*7 "},
-        {"-c", "-e", "nothing\\W+here"},
+        {"-n", "-e", "a\\Wx$"},          {"-c", "-e", "\\d\\W+x"},
+        {"-n", "-e", "ル\\W"},           {"-c", "-w", "-e", "[0-9]+"},
+        {"-c", "-e", "(\\w?.)+x"},       {"-c", "-e", "^line [0-9]*7 "},
+        {"-c", "-e", "nothing\\W+here"}, {"-c", "-e", "([0-9])\\1 "},
     };
     for (const char* file : {"u.txt", "s.txt", "e.txt"}) {
         for (auto args : searches) {
