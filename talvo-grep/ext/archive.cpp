@@ -300,6 +300,15 @@ struct Reader {
                     break;
                 }
             }
+            // An archive inside is read to its end, up to the limit: what a
+            // member may hold in memory, the rest into a temporary file.
+            bool nested = st == Status::Ok && !name.empty() && looksLikeArchive(name, buf);
+            Descriptor copy;
+            uint64_t size = buf.size();
+            if (nested && depth < lim.maxDepth && !ended) {
+                st = copyRest(a.get(), unpacked, buf, copy, size, error);
+                ended = st == Status::Ok;
+            }
             if (st != Status::Ok) {
                 After next = afterFailure(st, shown + ": " + error);
                 if (next == After::Stop)
@@ -308,85 +317,55 @@ struct Reader {
                     break;
                 continue;
             }
-            if (ended && sized && buf.size() != expected) {
+            if (ended && sized && size != expected) {
                 fail(shown + ": truncated, not searched");
                 continue;
             }
             std::string holder = depth == 1 ? name : top;
             std::string path = inside.empty() ? name : join(inside, name);
-            if (!name.empty() && looksLikeArchive(name, buf)) {
-                if (depth < lim.maxDepth) {
-                    // An archive inside is read to its end, up to the limit:
-                    // what a member may hold in memory, the rest into a
-                    // temporary file.
-                    uint64_t size = buf.size();
-                    Descriptor copy;
-                    std::string chunk;
-                    while (!ended) {
-                        if (size > lim.maxMemberBytes) {
-                            st = Status::Failed;
-                            error = "larger than " + std::to_string(lim.maxMemberBytes >> 20) +
-                                    " MiB, not searched";
-                            break;
-                        }
-                        if (copy.fd < 0) {
-                            copy.fd = platform::openNamelessTempFile(error);
-                            if (copy.fd < 0 || !writeAll(copy.fd, buf.data(), buf.size())) {
-                                st = Status::Failed;
-                                if (copy.fd >= 0)
-                                    error = std::string("cannot copy it: ") + std::strerror(errno);
-                                break;
-                            }
-                            // The head stays for the judgement of its format.
-                            buf.resize(std::min(buf.size(), kChunk));
-                            buf.shrink_to_fit();
-                            chunk.resize(kChunk);
-                        }
-                        size_t n = 0;
-                        st = pull(a.get(), unpacked, chunk.data(), kChunk, n, error);
-                        if (st != Status::Ok)
-                            break;
-                        if (!writeAll(copy.fd, chunk.data(), n)) {
-                            st = Status::Failed;
-                            error = std::string("cannot copy it: ") + std::strerror(errno);
-                            break;
-                        }
-                        size += n;
-                        ended = n == 0;
-                    }
-                    if (st != Status::Ok) {
-                        After next = afterFailure(st, shown + ": " + error);
-                        if (next == After::Stop)
-                            return finish(res);
-                        if (next == After::Abandon)
-                            break;
-                        continue;
-                    }
-                    if (sized && size != expected) {
-                        fail(shown + ": truncated, not searched");
-                        continue;
-                    }
-                    ArchiveRead inner =
-                        read(copy.fd >= 0 ? Source{buf, copy.fd, size} : Source{buf}, shown, path,
-                             holder, depth + 1);
-                    if (stopAll)
-                        return finish(res);
-                    if (!inner.notArchive)
-                        continue;
-                } else {
-                    message(shown + ": archive nested deeper than " + std::to_string(lim.maxDepth) +
-                                ", not searched inside",
-                            false);
-                    continue;
-                }
+            if (nested && depth >= lim.maxDepth) {
+                message(shown + ": archive nested deeper than " + std::to_string(lim.maxDepth) +
+                            ", not searched inside",
+                        false);
+                continue;
             }
-            ArchiveMember member{path, holder, buf, ended, {}};
+            if (nested) {
+                ArchiveRead inner = read(copy.fd >= 0 ? Source{buf, copy.fd, size} : Source{buf},
+                                         shown, path, holder, depth + 1);
+                if (stopAll)
+                    return finish(res);
+                if (!inner.notArchive)
+                    continue;
+            }
+            // Not an archive after all: a copy is read on from after the
+            // head it kept.
+            ArchiveMember member{path, holder, buf, ended && copy.fd < 0, {}};
             // The rest as it is searched; what stops it is reported by the
             // searcher with the member's name, and acted on here after.
-            uint64_t got = buf.size();
+            uint64_t got = size;
             bool reachedEnd = ended;
             Status late = Status::Ok;
-            if (!ended) {
+            if (copy.fd >= 0) {
+                uint64_t at = buf.size();
+                member.readMore = [&copy, at](char* dst, size_t want, size_t& n,
+                                              std::string& why) mutable {
+                    n = 0;
+                    while (n < want) {
+                        ssize_t part = pread(copy.fd, dst + n, want - n, static_cast<off_t>(at));
+                        if (part < 0 && errno == EINTR)
+                            continue;
+                        if (part < 0) {
+                            why = std::strerror(errno);
+                            return false;
+                        }
+                        if (part == 0)
+                            break;
+                        n += static_cast<size_t>(part);
+                        at += static_cast<uint64_t>(part);
+                    }
+                    return true;
+                };
+            } else if (!ended) {
                 member.readMore = [&](char* dst, size_t want, size_t& n, std::string& why) {
                     n = 0;
                     while (n < want && !reachedEnd) {
@@ -424,6 +403,39 @@ struct Reader {
     // What follows a member that could not be read: the next member, the end
     // of this archive (and of any around it), or the end of a broken one.
     enum class After { NextMember, Stop, Abandon };
+
+    // The rest of the present member after head, which holds its first
+    // bytes, into a temporary file that gets head too; head keeps only what
+    // judges the format. size counts the whole member.
+    Status copyRest(archive* a, uint64_t& unpacked, std::string& head, Descriptor& copy,
+                    uint64_t& size, std::string& error) {
+        copy.fd = platform::openNamelessTempFile(error);
+        if (copy.fd < 0)
+            return Status::Failed;
+        auto cannot = [&] {
+            error = std::string("cannot copy it: ") + std::strerror(errno);
+            return Status::Failed;
+        };
+        if (!writeAll(copy.fd, head.data(), head.size()))
+            return cannot();
+        head.resize(std::min(head.size(), kChunk));
+        head.shrink_to_fit();
+        std::string chunk(kChunk, '\0');
+        for (;;) {
+            if (size > lim.maxMemberBytes) {
+                error = "larger than " + std::to_string(lim.maxMemberBytes >> 20) +
+                        " MiB, not searched";
+                return Status::Failed;
+            }
+            size_t n = 0;
+            Status st = pull(a, unpacked, chunk.data(), kChunk, n, error);
+            if (st != Status::Ok || n == 0)
+                return st;
+            if (!writeAll(copy.fd, chunk.data(), n))
+                return cannot();
+            size += n;
+        }
+    }
 
     After afterFailure(Status st, const std::string& text) {
         fail(text);

@@ -436,6 +436,19 @@ TEST(Reading, AnArchiveFromAPipeOrInsideAnArchiveIsNeverHeldWhole) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST(Reading, AMemberNamedLikeAnArchiveThatIsTextIsSearchedToItsEnd) {
+    // Larger than a member held in memory, so copied out to be opened as an
+    // archive; as none reads it, its text is searched, all of it.
+    GrepDir g;
+    RunResult r =
+        runProgram(g.dir().path(),
+                   {"/bin/bash", "-c",
+                    "yes 'plain text, not an archive' | head -n 600000 | sed '0~1000s/$/ needle/' "
+                    ">notes.tar && tar cf outer.tar notes.tar && rm notes.tar && "
+                    "./ygrep.exe -z -c needle outer.tar; echo $?"});
+    EXPECT_EQ(r.out, "outer.tar/notes.tar:600\n0\n");
+}
+
 TEST(Reading, Utf16IsTranscodedWindowByWindowWithTheOffsetsOfTheFile) {
     // Under a mebibyte in UTF-16, so that it is read whole without a window
     // setting, and over one in UTF-8, so that the windows of the transcoded
