@@ -34,152 +34,226 @@ constexpr uint8_t kByteRank[256] = {
     41,  42,  43,  44,  45,  46,  47,  48,  49,
 };
 
-struct Needle {
-    const char* lower;
-    const char* fold;
-    size_t size;
-    size_t r1, r2;
-    bool matchesAt(const char* h) const {
-        for (size_t i = 0; i < size; ++i)
-            if (static_cast<char>(h[i] | fold[i]) != lower[i])
-                return false;
-        return true;
+using Needle = LiteralNeedle;
+
+// The strings looked for, and the first one found: a start position sets
+// its bit for every string whose rare bytes sit there, so the positions are
+// taken in order whatever string they belong to.
+struct Needles {
+    const Needle* keys;
+    size_t count;
+    size_t longest;
+    size_t found = 0; // the string at the offset returned
+    bool matchAt(const char* h, size_t p, size_t n) {
+        for (size_t j = 0; j < count; ++j)
+            if (p + keys[j].size <= n && keys[j].matchesAt(h + p)) {
+                found = j;
+                return true;
+            }
+        return false;
     }
 };
 
 // Position by position: the last few positions of a buffer, and processors
 // without vector instructions.
-size_t findScalar(const char* h, size_t n, size_t at, const Needle& k) {
-    for (; at + k.size <= n; ++at) {
-        if (static_cast<char>(h[at + k.r1] | k.fold[k.r1]) == k.lower[k.r1] &&
-            static_cast<char>(h[at + k.r2] | k.fold[k.r2]) == k.lower[k.r2] && k.matchesAt(h + at))
-            return at;
+size_t findScalar(const char* h, size_t n, size_t at, Needles& k) {
+    for (; at < n; ++at) {
+        for (size_t j = 0; j < k.count; ++j) {
+            const Needle& e = k.keys[j];
+            if (at + e.size <= n &&
+                static_cast<char>(h[at + e.r1] | e.fold[e.r1]) == e.lower[e.r1] &&
+                static_cast<char>(h[at + e.r2] | e.fold[e.r2]) == e.lower[e.r2] &&
+                e.matchesAt(h + at)) {
+                k.found = j;
+                return at;
+            }
+        }
     }
     return std::string_view::npos;
 }
 
 #if defined(__x86_64__)
-// Each block sets a bit where both rare bytes sit at their places for a
-// start there; only those starts are compared whole. Each returns the first
-// match or npos and leaves at where its blocks stopped, for findScalar.
-__attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t& at,
-                                                const Needle& k) {
-    const __m256i b1 = _mm256_set1_epi8(k.lower[k.r1]);
-    const __m256i b2 = _mm256_set1_epi8(k.lower[k.r2]);
-    const __m256i f1 = _mm256_set1_epi8(k.fold[k.r1]);
-    const __m256i f2 = _mm256_set1_epi8(k.fold[k.r2]);
-    for (; at + 32 + k.size - 1 <= n; at += 32) {
-        __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h + at + k.r1));
-        __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h + at + k.r2));
-        auto mask = static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v1, f1), b1),
-                                                  _mm256_cmpeq_epi8(_mm256_or_si256(v2, f2), b2))));
-        while (mask != 0) {
+// Each block sets a bit where both rare bytes of a string sit at their
+// places for a start there; only those starts are compared whole. Each
+// returns the first match or npos and leaves at where its blocks stopped,
+// for findScalar. N is the number of strings where it is one (kept in
+// registers), 0 for any number.
+template <size_t N>
+__attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t& at, Needles& k) {
+    const size_t count = N ? N : k.count;
+    __m256i b1[LiteralFinder::kMostStrings], b2[LiteralFinder::kMostStrings];
+    __m256i f1[LiteralFinder::kMostStrings], f2[LiteralFinder::kMostStrings];
+    for (size_t j = 0; j < count; ++j) {
+        const Needle& e = k.keys[j];
+        b1[j] = _mm256_set1_epi8(e.lower[e.r1]);
+        b2[j] = _mm256_set1_epi8(e.lower[e.r2]);
+        f1[j] = _mm256_set1_epi8(e.fold[e.r1]);
+        f2[j] = _mm256_set1_epi8(e.fold[e.r2]);
+    }
+    for (; at + 32 + k.longest - 1 <= n; at += 32) {
+        uint32_t mask = 0;
+        for (size_t j = 0; j < count; ++j) {
+            const char* s = h + at;
+            __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + k.keys[j].r1));
+            __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + k.keys[j].r2));
+            mask |= static_cast<uint32_t>(_mm256_movemask_epi8(
+                _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v1, f1[j]), b1[j]),
+                                 _mm256_cmpeq_epi8(_mm256_or_si256(v2, f2[j]), b2[j]))));
+        }
+        for (; mask != 0; mask &= mask - 1) {
             size_t p = at + static_cast<size_t>(__builtin_ctz(mask));
-            if (k.matchesAt(h + p))
+            if (k.matchAt(h, p, n))
                 return p;
-            mask &= mask - 1;
         }
     }
     return std::string_view::npos;
 }
 
+template <size_t N>
 __attribute__((target("avx512f,avx512bw"))) size_t findAvx512(const char* h, size_t n, size_t& at,
-                                                              const Needle& k) {
-    const __m512i b1 = _mm512_set1_epi8(k.lower[k.r1]);
-    const __m512i b2 = _mm512_set1_epi8(k.lower[k.r2]);
-    const __m512i f1 = _mm512_set1_epi8(k.fold[k.r1]);
-    const __m512i f2 = _mm512_set1_epi8(k.fold[k.r2]);
-    for (; at + 64 + k.size - 1 <= n; at += 64) {
-        __m512i v1 = _mm512_loadu_si512(h + at + k.r1);
-        __m512i v2 = _mm512_loadu_si512(h + at + k.r2);
-        uint64_t mask = _mm512_cmpeq_epi8_mask(_mm512_or_si512(v1, f1), b1) &
-                        _mm512_cmpeq_epi8_mask(_mm512_or_si512(v2, f2), b2);
-        while (mask != 0) {
+                                                              Needles& k) {
+    const size_t count = N ? N : k.count;
+    __m512i b1[LiteralFinder::kMostStrings], b2[LiteralFinder::kMostStrings];
+    __m512i f1[LiteralFinder::kMostStrings], f2[LiteralFinder::kMostStrings];
+    for (size_t j = 0; j < count; ++j) {
+        const Needle& e = k.keys[j];
+        b1[j] = _mm512_set1_epi8(e.lower[e.r1]);
+        b2[j] = _mm512_set1_epi8(e.lower[e.r2]);
+        f1[j] = _mm512_set1_epi8(e.fold[e.r1]);
+        f2[j] = _mm512_set1_epi8(e.fold[e.r2]);
+    }
+    for (; at + 64 + k.longest - 1 <= n; at += 64) {
+        uint64_t mask = 0;
+        for (size_t j = 0; j < count; ++j) {
+            __m512i v1 = _mm512_loadu_si512(h + at + k.keys[j].r1);
+            __m512i v2 = _mm512_loadu_si512(h + at + k.keys[j].r2);
+            mask |= _mm512_cmpeq_epi8_mask(_mm512_or_si512(v1, f1[j]), b1[j]) &
+                    _mm512_cmpeq_epi8_mask(_mm512_or_si512(v2, f2[j]), b2[j]);
+        }
+        for (; mask != 0; mask &= mask - 1) {
             size_t p = at + static_cast<size_t>(__builtin_ctzll(mask));
-            if (k.matchesAt(h + p))
+            if (k.matchAt(h, p, n))
                 return p;
-            mask &= mask - 1;
         }
     }
     return std::string_view::npos;
 }
 
-size_t findSse2(const char* h, size_t n, size_t& at, const Needle& k) {
-    const __m128i b1 = _mm_set1_epi8(k.lower[k.r1]);
-    const __m128i b2 = _mm_set1_epi8(k.lower[k.r2]);
-    const __m128i f1 = _mm_set1_epi8(k.fold[k.r1]);
-    const __m128i f2 = _mm_set1_epi8(k.fold[k.r2]);
-    for (; at + 16 + k.size - 1 <= n; at += 16) {
-        __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + k.r1));
-        __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + k.r2));
-        auto mask = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(
-            _mm_cmpeq_epi8(_mm_or_si128(v1, f1), b1), _mm_cmpeq_epi8(_mm_or_si128(v2, f2), b2))));
-        while (mask != 0) {
+template <size_t N> size_t findSse2(const char* h, size_t n, size_t& at, Needles& k) {
+    const size_t count = N ? N : k.count;
+    __m128i b1[LiteralFinder::kMostStrings], b2[LiteralFinder::kMostStrings];
+    __m128i f1[LiteralFinder::kMostStrings], f2[LiteralFinder::kMostStrings];
+    for (size_t j = 0; j < count; ++j) {
+        const Needle& e = k.keys[j];
+        b1[j] = _mm_set1_epi8(e.lower[e.r1]);
+        b2[j] = _mm_set1_epi8(e.lower[e.r2]);
+        f1[j] = _mm_set1_epi8(e.fold[e.r1]);
+        f2[j] = _mm_set1_epi8(e.fold[e.r2]);
+    }
+    for (; at + 16 + k.longest - 1 <= n; at += 16) {
+        uint32_t mask = 0;
+        for (size_t j = 0; j < count; ++j) {
+            const char* s = h + at;
+            __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k.keys[j].r1));
+            __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k.keys[j].r2));
+            mask |= static_cast<uint32_t>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(v1, f1[j]), b1[j]),
+                                                _mm_cmpeq_epi8(_mm_or_si128(v2, f2[j]), b2[j]))));
+        }
+        for (; mask != 0; mask &= mask - 1) {
             size_t p = at + static_cast<size_t>(__builtin_ctz(mask));
-            if (k.matchesAt(h + p))
+            if (k.matchAt(h, p, n))
                 return p;
-            mask &= mask - 1;
         }
     }
     return std::string_view::npos;
+}
+
+// The widest blocks first, each leaving the last bytes to the next narrower.
+template <size_t N> size_t findVector(const char* h, size_t n, size_t& at, Needles& k) {
+    VectorLevel level = vectorLevel();
+    size_t hit = std::string_view::npos;
+    if (level >= VectorLevel::Avx512)
+        hit = findAvx512<N>(h, n, at, k);
+    if (hit == std::string_view::npos && level >= VectorLevel::Avx2)
+        hit = findAvx2<N>(h, n, at, k);
+    if (hit == std::string_view::npos && level >= VectorLevel::Sse)
+        hit = findSse2<N>(h, n, at, k);
+    return hit;
 }
 #endif
 } // namespace
 
 LiteralFinder::LiteralFinder(std::string needle, bool asciiCaseless)
-    : needle_(std::move(needle)), lower_(needle_), fold_(needle_.size(), '\0') {
-    for (size_t i = 0; i < needle_.size(); ++i) {
-        char c = needle_[i];
-        if (asciiCaseless && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
-            lower_[i] = static_cast<char>(c | 0x20);
-            fold_[i] = 0x20;
-            caseless_ = true;
+    : LiteralFinder(std::vector<std::string>{std::move(needle)}, asciiCaseless) {}
+
+LiteralFinder::LiteralFinder(std::vector<std::string> needles, bool asciiCaseless) {
+    for (std::string& text : needles) {
+        Key k;
+        k.text = std::move(text);
+        k.lower = k.text;
+        k.fold.assign(k.text.size(), '\0');
+        for (size_t i = 0; i < k.text.size(); ++i) {
+            char c = k.text[i];
+            if (asciiCaseless && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+                k.lower[i] = static_cast<char>(c | 0x20);
+                k.fold[i] = 0x20;
+                caseless_ = true;
+            }
         }
+        // A letter of either case is as common as both together: the more
+        // common case stands for it.
+        auto rank = [&](size_t i) {
+            auto c = static_cast<unsigned char>(k.lower[i]);
+            return k.fold[i] ? std::max(kByteRank[c], kByteRank[c & 0xDF]) : kByteRank[c];
+        };
+        for (size_t i = 1; i < k.text.size(); ++i)
+            if (rank(i) < rank(k.rare1))
+                k.rare1 = i;
+        k.rare2 = k.rare1;
+        for (size_t i = 0; i < k.text.size(); ++i)
+            if (i != k.rare1 && (k.rare2 == k.rare1 || rank(i) < rank(k.rare2)))
+                k.rare2 = i;
+        shortest_ = keys_.empty() ? k.text.size() : std::min(shortest_, k.text.size());
+        longest_ = std::max(longest_, k.text.size());
+        keys_.push_back(std::move(k));
     }
-    // A letter of either case is as common as both together: the more
-    // common case stands for it.
-    auto rank = [&](size_t i) {
-        auto c = static_cast<unsigned char>(lower_[i]);
-        return fold_[i] ? std::max(kByteRank[c], kByteRank[c & 0xDF]) : kByteRank[c];
-    };
-    for (size_t i = 1; i < needle_.size(); ++i)
-        if (rank(i) < rank(rare1_))
-            rare1_ = i;
-    rare2_ = rare1_;
-    for (size_t i = 0; i < needle_.size(); ++i)
-        if (i != rare1_ && (rare2_ == rare1_ || rank(i) < rank(rare2_)))
-            rare2_ = i;
+    if (keys_.empty())
+        keys_.emplace_back();
+    for (const Key& k : keys_)
+        needles_.push_back({k.lower.data(), k.fold.data(), k.text.size(), k.rare1, k.rare2});
 }
 
-size_t LiteralFinder::find(std::string_view haystack, size_t from) const {
+size_t LiteralFinder::find(std::string_view haystack, size_t from, size_t* length) const {
     const char* h = haystack.data();
     const size_t n = haystack.size();
-    const size_t m = needle_.size();
-    if (from > n || n - from < m)
+    if (from > n || n - from < shortest_)
         return std::string_view::npos;
-    if (m == 0)
+    if (shortest_ == 0) {
+        if (length)
+            *length = 0;
         return from;
-    if (m == 1 && !caseless_) {
-        const void* p = std::memchr(h + from, needle_[0], n - from);
+    }
+    if (keys_.size() == 1 && longest_ == 1 && !caseless_) {
+        const void* p = std::memchr(h + from, keys_[0].text[0], n - from);
+        if (length)
+            *length = 1;
         return p ? static_cast<size_t>(static_cast<const char*>(p) - h) : std::string_view::npos;
     }
-    const Needle k{lower_.data(), fold_.data(), m, rare1_, rare2_};
+    Needles all{needles_.data(), needles_.size(), longest_};
     size_t at = from;
-#if defined(__x86_64__)
-    // Each width leaves the last bytes to the next narrower one.
-    VectorLevel level = vectorLevel();
     size_t hit = std::string_view::npos;
-    if (level >= VectorLevel::Avx512)
-        hit = findAvx512(h, n, at, k);
-    if (hit == std::string_view::npos && level >= VectorLevel::Avx2)
-        hit = findAvx2(h, n, at, k);
-    if (hit == std::string_view::npos && level >= VectorLevel::Sse)
-        hit = findSse2(h, n, at, k);
-    if (hit != std::string_view::npos)
-        return hit;
+#if defined(__x86_64__)
+    if (keys_.size() == 1)
+        hit = findVector<1>(h, n, at, all);
+    else if (keys_.size() <= kMostStrings)
+        hit = findVector<0>(h, n, at, all);
 #endif
-    return findScalar(h, n, at, k);
+    if (hit == std::string_view::npos)
+        hit = findScalar(h, n, at, all);
+    if (hit != std::string_view::npos && length)
+        *length = keys_[all.found].text.size();
+    return hit;
 }
 
 } // namespace talvo::grep

@@ -313,26 +313,59 @@ hs_database_t* compileSpellings(const Pattern& p, const MatchSpec& spec, const E
     return db;
 }
 
-// The UTF-8 text of a pattern that is nothing but characters, each matching
+// The UTF-8 text of a node that is nothing but characters, each matching
 // only itself or, under ignoreCase, an ASCII letter either case (no line
 // feed, no other letter with a case partner); "" otherwise.
-std::string plainText(const Pattern& p, bool ignoreCase) {
-    if (!isPlainLiteral(p))
-        return {};
+std::string plainText(const Node& n, bool ignoreCase) {
     std::string text;
-    auto add = [&](const Node& n) {
-        if (n.kind != Node::Kind::Literal || n.cp == '\n' ||
-            (ignoreCase && n.cp >= 0x80 && otherCase(n.cp) != n.cp))
+    auto add = [&](const Node& c) {
+        if (c.kind != Node::Kind::Literal || c.cp == '\n' ||
+            (ignoreCase && c.cp >= 0x80 && otherCase(c.cp) != c.cp))
             return false;
-        appendUtf8(text, n.cp);
+        appendUtf8(text, c.cp);
         return true;
     };
-    if (p.root->kind == Node::Kind::Literal)
-        return add(*p.root) ? text : std::string();
-    for (const auto& c : p.root->children)
+    if (n.kind == Node::Kind::Literal)
+        return add(n) ? text : std::string();
+    if (n.kind != Node::Kind::Concat)
+        return {};
+    for (const auto& c : n.children)
         if (!add(*c))
             return {};
     return text;
+}
+
+std::string plainText(const Pattern& p, bool ignoreCase) {
+    return isPlainLiteral(p) ? plainText(*p.root, ignoreCase) : std::string();
+}
+
+// The strings of a pattern that is an alternation of plain text (as
+// plainText, groups around them allowed, several patterns joined), or none
+// when it is not one or has more than the literal search takes.
+std::vector<std::string> plainAlternatives(const Pattern& p, bool ignoreCase) {
+    std::vector<std::string> out;
+    bool plain = true;
+    auto collect = [&](const Node& n, auto& self) -> void {
+        if (!plain)
+            return;
+        if (n.kind == Node::Kind::Group || n.kind == Node::Kind::NonCapture) {
+            if (n.children.empty())
+                plain = false;
+            else
+                self(*n.children[0], self);
+        } else if (n.kind == Node::Kind::Alternation) {
+            for (const auto& c : n.children)
+                self(*c, self);
+        } else {
+            std::string text = plainText(n, ignoreCase);
+            plain = !text.empty() && out.size() < LiteralFinder::kMostStrings;
+            out.push_back(std::move(text));
+        }
+    };
+    collect(*p.root, collect);
+    if (!plain || out.size() < 2)
+        out.clear();
+    return out;
 }
 
 // The bytes of a pattern that is plain text with one spelling in kind (no
@@ -443,6 +476,21 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, bool sc
         std::string lit = plainText(p, spec.ignoreCase);
         if (!lit.empty()) {
             t.plain = std::make_unique<LiteralFinder>(std::move(lit), spec.ignoreCase);
+            t.hsExact = true;
+            return true;
+        }
+        // So are a few strings as alternatives where each holds a character
+        // beyond ASCII. Hyperscan tells strings apart by their first bytes,
+        // which in Japanese text are nearly all alike (E3 8x): two or three
+        // kana words took it twice as long as this pass. ASCII strings it
+        // tells apart well, and faster than one pass per string.
+        std::vector<std::string> alternatives = plainAlternatives(p, spec.ignoreCase);
+        auto beyondAscii = [](const std::string& s) {
+            return std::any_of(s.begin(), s.end(), [](char c) { return (c & 0x80) != 0; });
+        };
+        if (!alternatives.empty() &&
+            std::all_of(alternatives.begin(), alternatives.end(), beyondAscii)) {
+            t.plain = std::make_unique<LiteralFinder>(std::move(alternatives), spec.ignoreCase);
             t.hsExact = true;
             return true;
         }
@@ -873,18 +921,19 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
     }
 
     if (first.plain) {
-        // Each occurrence of the string decides its line; the search goes on
+        // Each occurrence of a string decides its line; the search goes on
         // after that line's end.
         const LiteralFinder& lit = *first.plain;
         size_t s = 0;
         while (s < data.size()) {
-            size_t at = lit.find(data, s);
+            size_t length = 0;
+            size_t at = lit.find(data, s, &length);
             if (at == std::string_view::npos)
                 break;
             const void* nl = at > s ? memrchr(data.data() + s, '\n', at - s) : nullptr;
             size_t ls =
                 nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : s;
-            size_t e = lineEnd(at + lit.needle().size());
+            size_t e = lineEnd(at + length);
             if (!take(ls, e))
                 break;
             s = e + 1;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -99,6 +100,56 @@ TEST_P(LiteralFinderAt, FindsAStringThatEndsTheBufferOrRepeatsItsBytes) {
     }
 }
 
+TEST_P(LiteralFinderAt, FindsTheFirstOfSeveralStrings) {
+    // Strings that begin alike, contain one another or repeat, more of them
+    // than the vector search takes, and -i over ASCII letters among others.
+    std::mt19937 random(11);
+    const std::string alphabet = "aB\xE3\x83\x95\xE3\x82\xA1\n_";
+    for (int round = 0; round < 1200; ++round) {
+        std::string hay(random() % 300, ' ');
+        for (char& c : hay)
+            c = alphabet[random() % alphabet.size()];
+        std::vector<std::string> needles(1 + random() % 10);
+        for (std::string& needle : needles) {
+            size_t len = 1 + random() % (round % 4 == 0 ? 40 : 5);
+            if (hay.size() >= len && random() % 2 == 0) {
+                needle = hay.substr(random() % (hay.size() - len + 1), len);
+            } else {
+                needle.resize(len);
+                for (char& c : needle)
+                    c = alphabet[random() % alphabet.size()];
+            }
+        }
+        const bool caseless = round % 3 == 0;
+        auto folded = [&](std::string s) {
+            if (caseless)
+                for (char& c : s)
+                    if (c >= 'A' && c <= 'Z')
+                        c = static_cast<char>(c | 0x20);
+            return s;
+        };
+        const std::string hayFolded = folded(hay);
+        auto block = exactCopy(hay);
+        std::string_view view(block.get(), hay.size());
+        LiteralFinder finder(needles, caseless);
+        for (size_t from = 0; from <= hay.size(); from += 1 + random() % 3) {
+            size_t want = std::string::npos;
+            for (const std::string& needle : needles)
+                want = std::min(want, hayFolded.find(folded(needle), from));
+            size_t length = 0;
+            size_t got = finder.find(view, from, &length);
+            ASSERT_EQ(got, want) << "round " << round << " from " << from;
+            if (got == std::string::npos)
+                continue;
+            bool oneOfThem = false;
+            for (const std::string& needle : needles)
+                oneOfThem |=
+                    needle.size() == length && hayFolded.compare(got, length, folded(needle)) == 0;
+            ASSERT_TRUE(oneOfThem) << "round " << round << " length " << length;
+        }
+    }
+}
+
 // Lines selected by scanLines over the whole buffer, and by lineMatches for
 // each line alone.
 using Lines = std::vector<std::pair<size_t, size_t>>;
@@ -159,11 +210,36 @@ TEST(CandidateLines, AgreeWithEachLineCheckedAlone) {
         {"sTatic", true},
         {"A_b", true},
         {"z", true},
+        // Alternatives beyond ASCII are found by the strings themselves.
+        {"\xC3\xA9"
+         "ab|_\xC3\xA9_",
+         false},
+        {"(\xE3\x83\x95\xE3\x82\xA1|\xC3\xA9Z)", true},
+        {"(?:\xC3\xA9|\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB)|\xC3\xA9"
+         "a",
+         false},
     };
-    const std::string words[] = {"static", "PM_SUSPEND", "_SUSPEND", "x_RESUME", "_RESUME_",
-                                 "ab_",    "_\xC3\xA9_", "a_bZ",     "Z_static", " ",
-                                 "\n",     "\n",         "staticab", "é",        "ABC",
-                                 "STATIC", "A_B",        "@_`"};
+    const std::string words[] = {"static",
+                                 "PM_SUSPEND",
+                                 "_SUSPEND",
+                                 "x_RESUME",
+                                 "_RESUME_",
+                                 "ab_",
+                                 "_\xC3\xA9_",
+                                 "a_bZ",
+                                 "Z_static",
+                                 " ",
+                                 "\n",
+                                 "\n",
+                                 "staticab",
+                                 "é",
+                                 "ABC",
+                                 "STATIC",
+                                 "A_B",
+                                 "@_`",
+                                 "\xE3\x83\x95\xE3\x82\xA1",
+                                 "\xE3\x82\xA4\xE3\x83\xAB",
+                                 "\xC3\xA9z"};
     std::mt19937 random(3);
     for (int round = 0; round < 400; ++round) {
         std::string text;
