@@ -69,6 +69,9 @@ std::atomic<bool> readAheadAllowed{false};
 // Room before the bytes read ahead, for the end of the view that comes along
 // (the last line's start, lines of before-context) without a copy of them.
 constexpr size_t kAheadGap = 256 << 10;
+// Windows not timed once reading ahead begins: the one that starts the
+// thread and the first two read by it.
+constexpr int kUntimedAhead = 3;
 
 // The buffer that the next window is read into, one per thread like the
 // view's own.
@@ -247,6 +250,10 @@ void WindowReader::askAhead() {
     if (!ahead_) {
         try {
             ahead_ = std::make_unique<Ahead>(in_, spare);
+            // The thread's start and the spare buffer's first pages would
+            // make reading look slower than it is, and turn the choice to
+            // mapping for the rest of the file.
+            untimed_ = kUntimedAhead;
         } catch (const std::system_error&) {
             readAhead_ = false; // no thread to be had: read in turn
             return;
@@ -303,6 +310,7 @@ void WindowReader::dropAhead() {
 // and up to more after them.
 bool WindowReader::bring(uint64_t offset, size_t keep, size_t more, std::string& error) {
     size_t kept = len_ - keep;
+    fromAhead_ = false;
     if (mode_ == ReadMode::Map) {
         uint64_t size = in_.size();
         size_t length = static_cast<size_t>(std::min<uint64_t>(size - offset, kept + more));
@@ -346,7 +354,6 @@ bool WindowReader::bring(uint64_t offset, size_t keep, size_t more, std::string&
     uint64_t before = nowNs();
     bool ok = in_.read(offset + kept, buf_.data() + kept, more, got, error);
     readNs_ = nowNs() - before;
-    fromAhead_ = false;
     len_ += got;
     fresh_ += got;
     eof_ = in_.eof();
@@ -356,6 +363,10 @@ bool WindowReader::bring(uint64_t offset, size_t keep, size_t more, std::string&
 void WindowReader::record(uint64_t now) {
     if (offset_ < kTimeFrom || fresh_ == 0)
         return;
+    if (untimed_ > 0) {
+        --untimed_;
+        return;
+    }
     int i = index(mode_);
     rates_[i][samples_[i] % 3] = static_cast<double>(now - started_) / static_cast<double>(fresh_);
     ++samples_[i];

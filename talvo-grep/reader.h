@@ -45,6 +45,8 @@ public:
     // A mapped file shrank while it was read: the view ends in zeros.
     bool truncated() const { return map_.truncated(); }
     ReadMode mode() const { return mode_; }
+    // The view's new bytes were read ahead.
+    bool readAhead() const { return fromAhead_; }
     // The clock that times the windows, in nanoseconds (tests set their own;
     // nullptr restores the monotonic clock).
     using Clock = uint64_t (*)();
@@ -92,6 +94,7 @@ private:
     bool aheadHelps_ = false;
     bool aheadPending_ = false;
     bool fromAhead_ = false; // the view's new bytes were read ahead
+    int untimed_ = 0;        // windows left that the choice does not time
     uint64_t readNs_ = 0;    // the read of the view's new bytes
     double searchPerRead_[3] = {};
     int aheadSamples_ = 0;

@@ -28,10 +28,18 @@ struct Shares {
     uint64_t mapped = 0;
 };
 
-// Goes through a sparse file of 96 MiB; cost(mode, offset) is the time in
+// A clock on which each look takes a nanosecond: reading costs next to
+// nothing against what the test adds.
+uint64_t tickingClock() {
+    return fakeNow++;
+}
+
+// Goes through a sparse file of 96 MiB; cost(mode, readAhead) is the time in
 // nanoseconds per byte of a window. Returns the bytes each way brought in
-// after the first 32 MiB, where the trials are long over.
-Shares readThrough(const std::function<double(ReadMode, uint64_t)>& cost) {
+// after the first 32 MiB, where the trials are long over. A reader of the
+// thread's own buffer may read ahead.
+Shares readThrough(const std::function<double(ReadMode, bool)>& cost, bool ownBuffer = true,
+                   WindowReader::Clock clock = fakeClock) {
     char path[] = "/tmp/talvo-reader-XXXXXX";
     int fd = mkstemp(path);
     EXPECT_GE(fd, 0);
@@ -41,14 +49,15 @@ Shares readThrough(const std::function<double(ReadMode, uint64_t)>& cost) {
     std::string error;
     EXPECT_TRUE(in.open(path, error)) << error;
     unlink(path);
-    WindowReader::setClock(fakeClock);
+    WindowReader::setClock(clock);
     Shares shares;
     {
-        WindowReader r(in, 0, true);
+        WindowReader r(in, 0, ownBuffer);
         EXPECT_TRUE(r.start(1 << 20, error)) << error;
         while (!r.eof()) {
             size_t n = r.view().size();
-            fakeNow += static_cast<uint64_t>(static_cast<double>(n) * cost(r.mode(), r.offset()));
+            fakeNow +=
+                static_cast<uint64_t>(static_cast<double>(n) * cost(r.mode(), r.readAhead()));
             if (r.offset() >= (32u << 20))
                 (r.mode() == ReadMode::Map ? shares.mapped : shares.read) += n;
             EXPECT_TRUE(r.advance(n, error)) << error;
@@ -61,9 +70,9 @@ Shares readThrough(const std::function<double(ReadMode, uint64_t)>& cost) {
 TEST(ReaderChoice, TakesTheCheaperWay) {
     if (std::getenv("TALVO_GREP_READ"))
         GTEST_SKIP() << "a way is forced";
-    Shares s = readThrough([](ReadMode m, uint64_t) { return m == ReadMode::Map ? 2.0 : 0.5; });
+    Shares s = readThrough([](ReadMode m, bool) { return m == ReadMode::Map ? 2.0 : 0.5; });
     EXPECT_GT(s.read, 9 * s.mapped);
-    s = readThrough([](ReadMode m, uint64_t) { return m == ReadMode::Map ? 0.2 : 0.6; });
+    s = readThrough([](ReadMode m, bool) { return m == ReadMode::Map ? 0.2 : 0.6; });
     EXPECT_GT(s.mapped, 9 * s.read);
 }
 
@@ -73,17 +82,35 @@ TEST(ReaderChoice, IsNotSwayedByTheFirstWindowsOrByOneLuckyWindow) {
     // The first windows of a file pay for the search's set-up, whichever
     // way they come.
     int windows = 0;
-    Shares s = readThrough([&](ReadMode m, uint64_t) {
+    Shares s = readThrough([&](ReadMode m, bool) {
         return (++windows <= 4 ? 8.0 : 0.0) + (m == ReadMode::Map ? 2.0 : 0.5);
     });
     EXPECT_GT(s.read, 9 * s.mapped);
     // One mapped window that found its pages at hand.
     windows = 0;
-    s = readThrough([&](ReadMode m, uint64_t) {
+    s = readThrough([&](ReadMode m, bool) {
         if (m == ReadMode::Map && ++windows == 2)
             return 0.01;
         return m == ReadMode::Map ? 2.0 : 0.5;
     });
+    EXPECT_GT(s.read, 9 * s.mapped);
+}
+
+TEST(ReaderChoice, IsNotSwayedByTheStartOfReadingAhead) {
+    if (std::getenv("TALVO_GREP_READ") || std::getenv("TALVO_GREP_READAHEAD"))
+        GTEST_SKIP() << "a way is forced";
+    // Searching a window takes longer than reading it, so the reader reads
+    // ahead; its first windows wait for the thread's start.
+    WindowReader::allowReadAhead(true);
+    int ahead = 0;
+    Shares s = readThrough(
+        [&](ReadMode m, bool readAhead) {
+            double start = readAhead && ++ahead <= 2 ? 8.0 : 0.0;
+            return start + (m == ReadMode::Map ? 1.0 : 0.5);
+        },
+        false, tickingClock);
+    WindowReader::allowReadAhead(false);
+    EXPECT_GT(ahead, 10);
     EXPECT_GT(s.read, 9 * s.mapped);
 }
 
