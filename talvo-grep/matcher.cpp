@@ -1010,6 +1010,19 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                 error = "search engine failure";
                 return false;
             }
+            // An empty line that ends the chunk lies after its last line feed,
+            // where Hyperscan's "^" never matches: PCRE2 answers for it.
+            if (chunkEnd < data.size() && (chunkEnd == pos || data[chunkEnd - 1] == '\n') &&
+                (c.candidates.empty() || c.candidates.back() < chunkEnd)) {
+                size_t ms = 0, me = 0;
+                int r = findInLine(first, kind, c, data.substr(chunkEnd, 0), 0, ms, me);
+                if (r < 0) {
+                    error = limitError();
+                    return false;
+                }
+                if (r > 0)
+                    c.candidates.push_back(chunkEnd);
+            }
             for (size_t s : c.candidates) {
                 if (!take(s, lineEnd(s))) {
                     stop = true;

@@ -210,6 +210,10 @@ TEST(CandidateLines, AgreeWithEachLineCheckedAlone) {
         {"sTatic", true},
         {"A_b", true},
         {"z", true},
+        // Patterns that match an empty line, the last one of the text too.
+        {"^$", false},
+        {"^(Z_|)$", false},
+        {"(_\xC3\xA9_)*$", false},
         // Alternatives beyond ASCII are found by the strings themselves.
         {"\xC3\xA9"
          "ab|_\xC3\xA9_",
