@@ -31,6 +31,22 @@ std::unique_ptr<char[]> exactCopy(const std::string& s) {
     return p;
 }
 
+// size characters drawn from alphabet.
+std::string randomText(std::mt19937& random, const std::string& alphabet, size_t size) {
+    std::string text(size, ' ');
+    for (char& c : text)
+        c = alphabet[random() % alphabet.size()];
+    return text;
+}
+
+// A string of len bytes: a piece of hay, or drawn from alphabet.
+std::string randomNeedle(std::mt19937& random, const std::string& alphabet, const std::string& hay,
+                         size_t len, bool fromHay) {
+    if (fromHay)
+        return hay.substr(random() % (hay.size() - len + 1), len);
+    return randomText(random, alphabet, len);
+}
+
 class LiteralFinderAt : public talvo::test::EveryVectorLevel {};
 TALVO_AT_EVERY_VECTOR_LEVEL(LiteralFinderAt);
 
@@ -38,18 +54,10 @@ TEST_P(LiteralFinderAt, FindsWhatAPlainSearchFindsFromEveryOffset) {
     std::mt19937 random(7);
     const std::string alphabet = "aab_\n\xC3\xA9Z";
     for (int round = 0; round < 1500; ++round) {
-        std::string hay(random() % 200, ' ');
-        for (char& c : hay)
-            c = alphabet[random() % alphabet.size()];
-        std::string needle;
+        std::string hay = randomText(random, alphabet, random() % 200);
         size_t len = 1 + random() % (round % 3 == 0 ? 70 : 6);
-        if (hay.size() >= len && round % 2 == 0) {
-            needle = hay.substr(random() % (hay.size() - len + 1), len);
-        } else {
-            needle.resize(len);
-            for (char& c : needle)
-                c = alphabet[random() % alphabet.size()];
-        }
+        std::string needle =
+            randomNeedle(random, alphabet, hay, len, hay.size() >= len && round % 2 == 0);
         auto block = exactCopy(hay);
         std::string_view view(block.get(), hay.size());
         LiteralFinder finder(needle);
@@ -106,19 +114,12 @@ TEST_P(LiteralFinderAt, FindsTheFirstOfSeveralStrings) {
     std::mt19937 random(11);
     const std::string alphabet = "aB\xE3\x83\x95\xE3\x82\xA1\n_";
     for (int round = 0; round < 1200; ++round) {
-        std::string hay(random() % 300, ' ');
-        for (char& c : hay)
-            c = alphabet[random() % alphabet.size()];
+        std::string hay = randomText(random, alphabet, random() % 300);
         std::vector<std::string> needles(1 + random() % 10);
         for (std::string& needle : needles) {
             size_t len = 1 + random() % (round % 4 == 0 ? 40 : 5);
-            if (hay.size() >= len && random() % 2 == 0) {
-                needle = hay.substr(random() % (hay.size() - len + 1), len);
-            } else {
-                needle.resize(len);
-                for (char& c : needle)
-                    c = alphabet[random() % alphabet.size()];
-            }
+            needle =
+                randomNeedle(random, alphabet, hay, len, hay.size() >= len && random() % 2 == 0);
         }
         const bool caseless = round % 3 == 0;
         auto folded = [&](std::string s) {
