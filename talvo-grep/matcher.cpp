@@ -335,14 +335,11 @@ std::string plainText(const Node& n, bool ignoreCase) {
     return text;
 }
 
-std::string plainText(const Pattern& p, bool ignoreCase) {
-    return isPlainLiteral(p) ? plainText(*p.root, ignoreCase) : std::string();
-}
-
-// The strings of a pattern that is an alternation of plain text (as
-// plainText, groups around them allowed, several patterns joined), or none
-// when it is not one or has more than the literal search takes.
-std::vector<std::string> plainAlternatives(const Pattern& p, bool ignoreCase) {
+// The strings of a pattern that is plain text or an alternation of plain
+// texts (as plainText, groups around them allowed, several patterns
+// joined), or none when it is neither or has more than the literal search
+// takes.
+std::vector<std::string> plainStrings(const Pattern& p, bool ignoreCase) {
     std::vector<std::string> out;
     bool plain = true;
     auto collect = [&](const Node& n, auto& self) -> void {
@@ -363,7 +360,7 @@ std::vector<std::string> plainAlternatives(const Pattern& p, bool ignoreCase) {
         }
     };
     collect(*p.root, collect);
-    if (!plain || out.size() < 2)
+    if (!plain)
         out.clear();
     return out;
 }
@@ -473,24 +470,18 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, bool sc
         scans && kind != TextKind::Bytes && !t.everyLine && expansionCost(p) <= kHyperscanCostLimit;
     if (engine && !hsConfirm && kind == TextKind::Utf8 && !eo.wholeLine && !eo.wholeWord) {
         // A plain string is found by itself: no engine is compiled for it.
-        std::string lit = plainText(p, spec.ignoreCase);
-        if (!lit.empty()) {
-            t.plain = std::make_unique<LiteralFinder>(std::move(lit), spec.ignoreCase);
-            t.hsExact = true;
-            return true;
-        }
         // So are a few strings as alternatives where each holds a character
         // beyond ASCII. Hyperscan tells strings apart by their first bytes,
         // which in Japanese text are nearly all alike (E3 8x): two or three
         // kana words took it twice as long as this pass. ASCII strings it
         // tells apart well, and faster than one pass per string.
-        std::vector<std::string> alternatives = plainAlternatives(p, spec.ignoreCase);
+        std::vector<std::string> strings = plainStrings(p, spec.ignoreCase);
         auto beyondAscii = [](const std::string& s) {
             return std::any_of(s.begin(), s.end(), [](char c) { return (c & 0x80) != 0; });
         };
-        if (!alternatives.empty() &&
-            std::all_of(alternatives.begin(), alternatives.end(), beyondAscii)) {
-            t.plain = std::make_unique<LiteralFinder>(std::move(alternatives), spec.ignoreCase);
+        if (strings.size() == 1 ||
+            (strings.size() > 1 && std::all_of(strings.begin(), strings.end(), beyondAscii))) {
+            t.plain = std::make_unique<LiteralFinder>(std::move(strings), spec.ignoreCase);
             t.hsExact = true;
             return true;
         }
