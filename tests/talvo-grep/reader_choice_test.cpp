@@ -115,3 +115,36 @@ TEST(ReaderChoice, IsNotSwayedByTheStartOfReadingAhead) {
 }
 
 } // namespace
+
+namespace {
+
+// Window buffers lie on huge-page boundaries, keep their bytes as they grow
+// and shrink, and small ones keep small pages.
+TEST(WindowBuffer, LiesOnHugePagesAndKeepsItsBytesAsItGrowsAndShrinks) {
+    constexpr size_t huge = 2u << 20;
+    os::ByteBuffer small;
+    ASSERT_TRUE(small.reserve(100));
+    EXPECT_LT(small.capacity(), size_t{1} << 20);
+
+    os::ByteBuffer b;
+    ASSERT_TRUE(b.reserve((1u << 20) + 5));
+    EXPECT_EQ(b.capacity() % huge, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b.data()) % huge, 0u);
+    for (size_t i = 0; i < b.capacity(); ++i)
+        b.data()[i] = static_cast<char>(i * 7);
+    size_t first = b.capacity();
+    ASSERT_TRUE(b.reserve(3 * huge + 1));
+    ASSERT_GT(b.capacity(), 3 * huge);
+    size_t wrong = 0;
+    for (size_t i = 0; i < first; ++i)
+        wrong += b.data()[i] != static_cast<char>(i * 7);
+    EXPECT_EQ(wrong, 0u);
+    b.data()[b.capacity() - 1] = 'z'; // the new end is writable
+    b.shrinkTo(huge);
+    EXPECT_EQ(b.capacity(), huge);
+    for (size_t i = 0; i < huge; ++i)
+        wrong += b.data()[i] != static_cast<char>(i * 7);
+    EXPECT_EQ(wrong, 0u);
+}
+
+} // namespace
