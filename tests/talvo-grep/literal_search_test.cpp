@@ -223,6 +223,15 @@ TEST(CandidateLines, AgreeWithEachLineCheckedAlone) {
         {"(?:\xC3\xA9|\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB)|\xC3\xA9"
          "a",
          false},
+        // A string with a run of a class beside it is found by the string.
+        {"[ぁ-ん]+する", false},
+        {"する[ぁ-ん]{2,}", false},
+        {"(?:[ぁ-ん]{2}する[^é]+)", false},
+        {".+イル", false},
+        {"[0-9]{2,3}年", false},
+        {"\\w*ファイ", false},
+        {"[ぁ-ん]++する", false},
+        {"[^\\s]する", false},
     };
     const std::string words[] = {"static",
                                  "PM_SUSPEND",
@@ -244,7 +253,13 @@ TEST(CandidateLines, AgreeWithEachLineCheckedAlone) {
                                  "@_`",
                                  "\xE3\x83\x95\xE3\x82\xA1",
                                  "\xE3\x82\xA4\xE3\x83\xAB",
-                                 "\xC3\xA9z"};
+                                 "\xC3\xA9z",
+                                 "する",
+                                 "ぁ",
+                                 "ん",
+                                 "1",
+                                 "年",
+                                 "ァイ"};
     std::mt19937 random(3);
     for (int round = 0; round < 400; ++round) {
         std::string text;
@@ -270,7 +285,7 @@ TEST(CandidateLines, StayExactWhenTheStringTurnsOutCommon) {
     for (int i = 0; i < 3000; ++i)
         text += i % 500 == 0 ? "then PM_SUSPEND\n" : "nothing here at all, only filler text\n";
     text += "LAST_SUSPEND";
-    for (const char* pattern : {"[A-Z]+_SUSPEND", "\\b[A-Z]+_SUSPEND"}) {
+    for (const char* pattern : {"[A-Z]+_SUSPEND", "[A-Z]+_(SUSPEND)", "\\b[A-Z]+_SUSPEND"}) {
         auto m = make(pattern);
         ASSERT_TRUE(m);
         Lines got = scanned(*m, text);
