@@ -78,8 +78,8 @@ size_t findScalar(const char* h, size_t n, size_t at, Needles& k) {
 // Each block sets a bit where both rare bytes of a string sit at their
 // places for a start there; only those starts are compared whole. Each
 // returns the first match or npos and leaves at where its blocks stopped,
-// for findScalar. N is the number of strings where it is one (kept in
-// registers), 0 for any number.
+// for findScalar. N is the number of strings where it is known when
+// compiled, 0 for any number.
 template <size_t N>
 __attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t& at, Needles& k) {
     const size_t count = N ? N : k.count;
@@ -246,8 +246,12 @@ size_t LiteralFinder::find(std::string_view haystack, size_t from, size_t* lengt
     size_t at = from;
     size_t hit = std::string_view::npos;
 #if defined(__x86_64__)
+    // One or two strings (a word and its other spelling) are kept in
+    // registers; more are read from the stack block by block.
     if (keys_.size() == 1)
         hit = findVector<1>(h, n, at, all);
+    else if (keys_.size() == 2)
+        hit = findVector<2>(h, n, at, all);
     else if (keys_.size() <= kMostStrings)
         hit = findVector<0>(h, n, at, all);
 #endif
