@@ -4,6 +4,8 @@
 // encoding the matcher serves, then run over a short text in that encoding.
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "talvo-grep/matcher.h"
 #include "tests/fuzz/grep_input.h"
@@ -41,8 +43,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string text = sample(kind);
         for (const auto& p : parsed.options.match.patterns)
             text += p + "\n";
-        matcher->scanLines(
-            kind, ctx, text, [](size_t, size_t) { return true; }, error);
+        // The lines a scan of the whole text finds (by whatever fast way the
+        // pattern takes) are the lines that match when checked one by one.
+        std::vector<std::pair<size_t, size_t>> found, each;
+        bool scanned = matcher->scanLines(
+            kind, ctx, text,
+            [&](size_t s, size_t e) {
+                found.emplace_back(s, e);
+                return true;
+            },
+            error);
+        bool checked = scanned && !parsed.options.match.crossLines;
+        for (size_t s = 0; checked && s < text.size();) {
+            size_t e = text.find('\n', s);
+            e = e == std::string::npos ? text.size() : e;
+            std::string why;
+            bool hit =
+                matcher->lineMatches(kind, ctx, std::string_view(text).substr(s, e - s), why);
+            checked = why.empty();
+            if (hit)
+                each.emplace_back(s, e);
+            s = e + 1;
+        }
+        if (checked && found != each)
+            __builtin_trap();
         std::string_view first(text.data(), text.find('\n'));
         matcher->matchesInLine(
             kind, ctx, first, [](size_t, size_t) {}, error);
