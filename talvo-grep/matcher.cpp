@@ -775,57 +775,30 @@ const CompiledSet* Matcher::compiled(TextKind kind, std::string& error) const {
 
 namespace {
 
-bool inRanges(const std::vector<CodeRange>& ranges, char32_t c) {
-    auto r = std::upper_bound(ranges.begin(), ranges.end(), c,
-                              [](char32_t v, const CodeRange& x) { return v < x.lo; });
-    return r != ranges.begin() && c <= std::prev(r)->hi;
-}
-
-// The UTF-8 character that starts at at in text, or -1 when the bytes there
-// are not one.
-long decodeAt(std::string_view text, size_t at, size_t& length) {
-    auto u = reinterpret_cast<const unsigned char*>(text.data());
-    unsigned char b = u[at];
-    length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
-    if (length == 0 || at + length > text.size())
-        return -1;
-    if (length == 1)
-        return b;
-    char32_t c = b & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        if ((u[at + k] & 0xC0) != 0x80)
-            return -1;
-        c = c << 6 | (u[at + k] & 0x3F);
-    }
-    static constexpr char32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return -1;
-    return static_cast<long>(c);
-}
-
 // True when the string found at [at, end) of the line that starts at ls has
 // the characters its flanks need beside it, within the line.
 bool flanksHold(const Term& t, std::string_view data, size_t ls, size_t at, size_t end) {
+    auto u = reinterpret_cast<const unsigned char*>(data.data());
     size_t pos = at;
     for (int k = 0; k < t.before.least; ++k) {
         if (pos <= ls)
             return false;
         size_t start = pos - 1; // back to the lead byte
-        while (start > ls && pos - start < 4 &&
-               (static_cast<unsigned char>(data[start]) & 0xC0) == 0x80)
+        while (start > ls && pos - start < 4 && (u[start] & 0xC0) == 0x80)
             --start;
         size_t length = 0;
-        long c = decodeAt(data, start, length);
-        if (c < 0 || start + length != pos || !inRanges(t.before.chars, static_cast<char32_t>(c)))
+        char32_t c = decodeUtf8(u + start, u + pos, length);
+        if (start + length != pos || !inRanges(t.before.chars, c))
             return false;
         pos = start;
     }
     pos = end;
     for (int k = 0; k < t.after.least; ++k) {
         size_t length = 0;
-        long c = pos < data.size() ? decodeAt(data, pos, length) : -1;
-        if (c < 0 || !inRanges(t.after.chars, static_cast<char32_t>(c)))
-            return false; // the line feed is in no class
+        // The line feed is in no class.
+        if (pos >= data.size() ||
+            !inRanges(t.after.chars, decodeUtf8(u + pos, u + data.size(), length)))
+            return false;
         pos += length;
     }
     return true;

@@ -65,10 +65,6 @@ constexpr CodeRange kSpaceRanges[] = {
     {'\t', '\r'},     {' ', ' '},       {0x85, 0x85},     {0xA0, 0xA0},     {0x1680, 0x1680},
     {0x2000, 0x200A}, {0x2028, 0x2029}, {0x202F, 0x202F}, {0x205F, 0x205F}, {0x3000, 0x3000}};
 
-bool inRanges(std::span<const CodeRange> set, char32_t c) {
-    return std::any_of(set.begin(), set.end(),
-                       [c](const CodeRange& r) { return c >= r.lo && c <= r.hi; });
-}
 bool isDigitChar(char32_t c) {
     return inRanges(kDigitRanges, c);
 }

@@ -30,8 +30,18 @@ const BmpBits& bmp() {
     return b;
 }
 
-// The code point of the UTF-8 sequence at p, or U+FFFD when it is no
-// character; n is set to its length (1 for a stray byte).
+char32_t utf8Before(const unsigned char* text, size_t offset) {
+    size_t i = offset - 1;
+    while (i > 0 && offset - i < 4 && (text[i] & 0xC0) == 0x80)
+        --i;
+    size_t n = 0;
+    char32_t c = decodeUtf8(text + i, text + offset, n);
+    // A sequence that does not end at offset leaves a stray byte before it.
+    return i + n == offset ? c : 0xFFFD;
+}
+
+} // namespace
+
 char32_t decodeUtf8(const unsigned char* p, const unsigned char* end, size_t& n) {
     unsigned char c = p[0];
     n = 1;
@@ -56,24 +66,16 @@ char32_t decodeUtf8(const unsigned char* p, const unsigned char* end, size_t& n)
     return cp;
 }
 
-char32_t utf8Before(const unsigned char* text, size_t offset) {
-    size_t i = offset - 1;
-    while (i > 0 && offset - i < 4 && (text[i] & 0xC0) == 0x80)
-        --i;
-    size_t n = 0;
-    char32_t c = decodeUtf8(text + i, text + offset, n);
-    // A sequence that does not end at offset leaves a stray byte before it.
-    return i + n == offset ? c : 0xFFFD;
+bool inRanges(std::span<const CodeRange> ranges, char32_t c) {
+    auto it = std::upper_bound(ranges.begin(), ranges.end(), c,
+                               [](char32_t v, const CodeRange& r) { return v < r.lo; });
+    return it != ranges.begin() && c <= (it - 1)->hi;
 }
-
-} // namespace
 
 bool isWordChar(char32_t c) {
     if (c < 0x10000)
         return (bmp().bits[c >> 6] >> (c & 63)) & 1;
-    auto it = std::upper_bound(std::begin(kWordRanges), std::end(kWordRanges), c,
-                               [](char32_t v, const CodeRange& r) { return v < r.lo; });
-    return it != std::begin(kWordRanges) && c <= (it - 1)->hi;
+    return inRanges(kWordRanges, c);
 }
 
 std::span<const CodeRange> wordCharRanges() {

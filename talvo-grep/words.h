@@ -21,6 +21,12 @@ struct CodeRange {
 bool isWordChar(char32_t c);
 // The word characters as sorted, disjoint ranges.
 std::span<const CodeRange> wordCharRanges();
+// True when c lies in one of ranges (sorted, disjoint).
+bool inRanges(std::span<const CodeRange> ranges, char32_t c);
+
+// The code point of the UTF-8 sequence at p, or U+FFFD when it is no
+// character; n is set to its length (1 for a stray byte).
+char32_t decodeUtf8(const unsigned char* p, const unsigned char* end, size_t& n);
 
 // Whether the character that ends at offset (before it) or starts at offset
 // (after it) in text of kind is a word character. The start and end of text,
