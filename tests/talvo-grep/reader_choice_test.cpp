@@ -118,6 +118,43 @@ TEST(ReaderChoice, IsNotSwayedByTheStartOfReadingAhead) {
 
 namespace {
 
+// Where mapping is the cheaper way, each mapped window ends on a large-page
+// boundary (or at the end of the file), so that a file held in large pages
+// is mapped in whole large pages.
+TEST(ReaderChoice, MappedWindowsEndOnLargePageBoundaries) {
+    if (std::getenv("TALVO_GREP_READ") || std::getenv("TALVO_GREP_READAHEAD"))
+        GTEST_SKIP() << "a way is forced";
+    constexpr uint64_t large = 2u << 20;
+    char path[] = "/tmp/talvo-reader-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, (96 << 20) + 12345), 0);
+    close(fd);
+    os::FileReader in;
+    std::string error;
+    ASSERT_TRUE(in.open(path, error)) << error;
+    unlink(path);
+    WindowReader::setClock(fakeClock);
+    int mapped = 0;
+    {
+        WindowReader r(in, 0, true);
+        ASSERT_TRUE(r.start(1 << 20, error)) << error;
+        while (!r.eof()) {
+            size_t n = r.view().size();
+            fakeNow += static_cast<uint64_t>(static_cast<double>(n) *
+                                             (r.mode() == ReadMode::Map ? 0.1 : 1.0));
+            ASSERT_TRUE(r.advance(n, error)) << error;
+            if (r.mode() != ReadMode::Map)
+                continue;
+            ++mapped;
+            uint64_t end = r.offset() + r.view().size();
+            EXPECT_TRUE(end % large == 0 || end == in.size()) << "window ends at " << end;
+        }
+    }
+    WindowReader::setClock(nullptr);
+    EXPECT_GT(mapped, 5);
+}
+
 // Window buffers lie on huge-page boundaries, keep their bytes as they grow
 // and shrink, and small ones keep small pages.
 TEST(WindowBuffer, LiesOnHugePagesAndKeepsItsBytesAsItGrowsAndShrinks) {
