@@ -34,16 +34,18 @@ uint64_t tickingClock() {
     return fakeNow++;
 }
 
-// Goes through a sparse file of 96 MiB; cost(mode, readAhead) is the time in
-// nanoseconds per byte of a window. Returns the bytes each way brought in
-// after the first 32 MiB, where the trials are long over. A reader of the
-// thread's own buffer may read ahead.
+// Goes through a sparse file of size bytes; cost(mode, readAhead) is the
+// time in nanoseconds per byte of a window. Returns the bytes each way
+// brought in after the first 32 MiB, where the trials are long over. A
+// reader of the thread's own buffer may read ahead. seen, when given, looks
+// at each window brought in after the first.
 Shares readThrough(const std::function<double(ReadMode, bool)>& cost, bool ownBuffer = true,
-                   WindowReader::Clock clock = fakeClock) {
+                   WindowReader::Clock clock = fakeClock, off_t size = 96 << 20,
+                   const std::function<void(const WindowReader&)>& seen = {}) {
     char path[] = "/tmp/talvo-reader-XXXXXX";
     int fd = mkstemp(path);
     EXPECT_GE(fd, 0);
-    EXPECT_EQ(ftruncate(fd, 96 << 20), 0);
+    EXPECT_EQ(ftruncate(fd, size), 0);
     close(fd);
     os::FileReader in;
     std::string error;
@@ -61,6 +63,8 @@ Shares readThrough(const std::function<double(ReadMode, bool)>& cost, bool ownBu
             if (r.offset() >= (32u << 20))
                 (r.mode() == ReadMode::Map ? shares.mapped : shares.read) += n;
             EXPECT_TRUE(r.advance(n, error)) << error;
+            if (seen)
+                seen(r);
         }
     }
     WindowReader::setClock(nullptr);
@@ -125,33 +129,17 @@ TEST(ReaderChoice, MappedWindowsEndOnLargePageBoundaries) {
     if (std::getenv("TALVO_GREP_READ") || std::getenv("TALVO_GREP_READAHEAD"))
         GTEST_SKIP() << "a way is forced";
     constexpr uint64_t large = 2u << 20;
-    char path[] = "/tmp/talvo-reader-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, (96 << 20) + 12345), 0);
-    close(fd);
-    os::FileReader in;
-    std::string error;
-    ASSERT_TRUE(in.open(path, error)) << error;
-    unlink(path);
-    WindowReader::setClock(fakeClock);
+    constexpr off_t size = (96 << 20) + 12345;
     int mapped = 0;
-    {
-        WindowReader r(in, 0, true);
-        ASSERT_TRUE(r.start(1 << 20, error)) << error;
-        while (!r.eof()) {
-            size_t n = r.view().size();
-            fakeNow += static_cast<uint64_t>(static_cast<double>(n) *
-                                             (r.mode() == ReadMode::Map ? 0.1 : 1.0));
-            ASSERT_TRUE(r.advance(n, error)) << error;
-            if (r.mode() != ReadMode::Map)
-                continue;
-            ++mapped;
-            uint64_t end = r.offset() + r.view().size();
-            EXPECT_TRUE(end % large == 0 || end == in.size()) << "window ends at " << end;
-        }
-    }
-    WindowReader::setClock(nullptr);
+    readThrough([](ReadMode m, bool) { return m == ReadMode::Map ? 0.1 : 1.0; }, true, fakeClock,
+                size,
+                [&](const WindowReader& r) {
+                    if (r.mode() != ReadMode::Map)
+                        return;
+                    ++mapped;
+                    uint64_t end = r.offset() + r.view().size();
+                    EXPECT_TRUE(end % large == 0 || end == size) << "window ends at " << end;
+                });
     EXPECT_GT(mapped, 5);
 }
 
