@@ -559,9 +559,9 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, bool sc
             t.hsExact = true;
             return true;
         }
-        // A run of a class before the string that every match holds is read
-        // where the string occurs: for [ぁ-ん]+する the engine confirmed every
-        // す of the text, for a third of the search.
+        // The runs of a class beside a string are read where the string
+        // occurs: for [ぁ-ん]+する the engine confirmed every す of the
+        // text, for a third of the search.
         if (!spec.ignoreCase) {
             if (auto flanked = flankedString(p, t.before, t.after)) {
                 t.plain = std::make_unique<LiteralFinder>(std::move(*flanked));
@@ -1027,26 +1027,27 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
     if (first.plain) {
         // Each occurrence of a string with what it needs beside it decides
         // its line; the search goes on after that line's end.
+        // Each byte is looked at once for a line feed, however many
+        // occurrences without their flanks a long line holds.
         const LiteralFinder& lit = *first.plain;
         size_t s = 0;
-        size_t known = 0; // a line start with no line feed from it to s
+        size_t ls = 0; // start of the line that holds s
         while (s < data.size()) {
             size_t length = 0;
             size_t at = lit.find(data, s, &length);
             if (at == std::string_view::npos)
                 break;
-            const void* nl = at > known ? memrchr(data.data() + known, '\n', at - known) : nullptr;
-            size_t ls =
-                nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : known;
+            const void* nl = at > s ? memrchr(data.data() + s, '\n', at - s) : nullptr;
+            if (nl)
+                ls = static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1;
             if (!flanksHold(first, data, ls, at, at + length)) {
-                s = at + 1;
-                known = ls;
+                s = at + 1; // the string holds no line feed: still in line ls
                 continue;
             }
             size_t e = lineEnd(at + length);
             if (!take(ls, e))
                 break;
-            s = known = e + 1;
+            s = ls = e + 1;
         }
         return !failed;
     }
