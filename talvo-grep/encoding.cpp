@@ -458,7 +458,9 @@ bool isValidUtf8(std::string_view data) {
 Detection detectEncoding(std::string_view data) {
     auto u = reinterpret_cast<const unsigned char*>(data.data());
     if (data.size() >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) {
-        return {TextKind::Utf8, 3};
+        // Marked text with stray bytes is read as bytes: the engines that read
+        // UTF-8 unchecked are never handed invalid sequences.
+        return {validUtf8Fast(data.substr(3)) ? TextKind::Utf8 : TextKind::Bytes, 3};
     }
     if (data.size() >= 2 && u[0] == 0xFF && u[1] == 0xFE) {
         return {TextKind::Utf16LE, 2};

@@ -48,6 +48,9 @@ public:
     static std::unique_ptr<Matcher> create(const MatchSpec& spec, std::string& error);
     ~Matcher();
 
+    // Text of kind Utf8 must be valid UTF-8: its engines read it unchecked.
+    // Text that may hold stray bytes is searched as Bytes.
+
     // Calls onLine(start, end) for every matching line of data (end excludes the
     // line feed), in order, until it returns false. Across lines, [start, end)
     // holds every line that a match touches, and matches that share a line

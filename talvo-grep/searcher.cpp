@@ -335,14 +335,17 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
     // does not turns the rest of the input over to the double-byte judgement
     // of what follows there.
     bool checkUtf8 = false;
+    bool bom = false;
     if (utf16) {
         // Transcoded from UTF-16 after its byte-order mark.
         kind = *utf16;
         offsetBase = 2;
     } else if (!binary) {
         if (head.size() >= 3 && head.substr(0, 3) == "\xEF\xBB\xBF") {
+            // The mark is a claim, not a proof: the text is checked all the same.
             offsetBase = skip = 3;
             kind = TextKind::Utf8;
+            checkUtf8 = bom = true;
         } else {
             // Judged on whole lines: the window may end inside a character.
             std::string_view judged = head;
@@ -386,15 +389,20 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
         }
         if (checkUtf8 && !isValidUtf8(data.substr(from, to - from))) {
             checkUtf8 = false;
-            // Judged on what follows here: the text before may all be ASCII.
-            std::string_view judged = data.substr(from);
-            std::string more;
-            if (file.regular() && judged.size() < kJudged) {
-                if (!file.readAt(reader.offset() + skip + from, more, kJudged, error))
-                    return fail();
-                judged = more;
+            // Text marked as UTF-8 keeps its characters; stray bytes match nothing.
+            TextKind next = TextKind::Bytes;
+            if (!bom) {
+                // Judged on what follows here: the text before may all be ASCII.
+                std::string_view judged = data.substr(from);
+                std::string more;
+                if (file.regular() && judged.size() < kJudged) {
+                    if (!file.readAt(reader.offset() + skip + from, more, kJudged, error))
+                        return fail();
+                    judged = more;
+                }
+                next = detectDoubleByteEncoding(judged.substr(0, kJudged));
             }
-            scan.setKind(detectDoubleByteEncoding(judged.substr(0, kJudged)));
+            scan.setKind(next);
         }
         // A search across lines leaves a match that may go on past the
         // window to the next one.

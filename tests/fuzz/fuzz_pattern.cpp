@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "talvo-grep/encoding.h"
 #include "talvo-grep/matcher.h"
 #include "tests/fuzz/grep_input.h"
 
@@ -43,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string text = sample(kind);
         for (const auto& p : parsed.options.match.patterns)
             text += p + "\n";
+        if (kind == TextKind::Utf8 && !isValidUtf8(text))
+            continue; // searched as Bytes, as the searcher does
         // The lines a scan of the whole text finds (by whatever fast way the
         // pattern takes) are the lines that match when checked one by one.
         std::vector<std::pair<size_t, size_t>> found, each;

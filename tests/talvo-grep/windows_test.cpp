@@ -103,6 +103,21 @@ TEST_F(Windows, EveryLayoutPrintsTheSameInEachEncoding) {
         expectSameInWindows(f);
 }
 
+TEST_F(Windows, MarkedUtf8WithStrayBytesReadsAsTheSameTextUnmarked) {
+    // A byte-order mark does not make stray bytes valid: they match nothing,
+    // not even ".", and never take the bytes after them into a character.
+    std::string text = mixedText() + "\nx\xF4 alpha\n\xE6\xA4\x9C\xE7\xB4\xA2\xE3\x81 x\xE3";
+    g.write("stray.txt", text);
+    g.write("mstray.txt", "\xEF\xBB\xBF" + text);
+    for (const char* pattern : {"x.", ".$", "検索.", "alpha", "^.{3}$"}) {
+        RunResult plain = g.run("cgrep.exe", {"-n", "-e", pattern, "stray.txt"});
+        EXPECT_EQ(g.run("cgrep.exe", {"-n", "-e", pattern, "mstray.txt"}).out, plain.out)
+            << pattern;
+    }
+    EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "x.$", "mstray.txt"}).out, "0\n");
+    expectSameInWindows("mstray.txt");
+}
+
 TEST_F(Windows, ShiftJisAfterALongAsciiStartIsStillFound) {
     // The start reads as UTF-8; the window where Shift-JIS begins hands the
     // rest to the encoding judgement, with the same lines as a whole read.
