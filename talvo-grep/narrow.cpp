@@ -163,7 +163,10 @@ void searchResult(const Options& o, const Matcher& m, const FileEntry& file,
             plain = withoutMarks(part, layout);
             part = plain;
         }
-        bool hit = m.lineMatches(TextKind::Utf8, ctx, part, error);
+        // Read back from disk: a line that is not UTF-8 (however it came to
+        // be) is matched as bytes, never by the engines that read UTF-8 unchecked.
+        TextKind kind = isValidUtf8(part) ? TextKind::Utf8 : TextKind::Bytes;
+        bool hit = m.lineMatches(kind, ctx, part, error);
         if (!error.empty())
             return false;
         long& n = tally(group);
@@ -186,7 +189,7 @@ void searchResult(const Options& o, const Matcher& m, const FileEntry& file,
         if (o.onlyMatching && !o.invert && !marks) {
             std::string_view prefix = text.substr(0, origin.textStart);
             m.matchesInLine(
-                TextKind::Utf8, ctx, part,
+                kind, ctx, part,
                 [&](size_t s, size_t e) {
                     r.out.append(prefix);
                     r.out.append(part.substr(s, e - s));
