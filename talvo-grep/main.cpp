@@ -84,6 +84,12 @@ public:
         std::lock_guard lock(mutex_);
         return i < slots_.size() ? slots_[i].get() : nullptr;
     }
+    // File i is searched and not yet printed. Asked under the list's lock: a
+    // slot that another thread prints may be released at any moment.
+    bool waitsToPrint(size_t i) {
+        std::lock_guard lock(mutex_);
+        return i < slots_.size() && slots_[i] && slots_[i]->done.load(std::memory_order_acquire);
+    }
     // File i is printed: a long walk keeps no more than one pointer per file.
     void release(size_t i) {
         std::lock_guard lock(mutex_);
@@ -176,8 +182,7 @@ Run searchAll(const Options& o, const Matcher& m, FileList& files, unsigned thre
             if (p != from)
                 turn.notify_all();
             // A file finished while the lock was held may have found it taken.
-            FileList::Slot* f = files.peek(p);
-            if (wait || !f || !f->done.load(std::memory_order_acquire))
+            if (wait || !files.waitsToPrint(p))
                 return;
         }
     };
