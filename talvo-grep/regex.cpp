@@ -60,6 +60,8 @@ std::u32string decodePatternText(std::string_view bytes) {
 // Character predicates shared by every encoding.
 
 namespace {
+#include "talvo-grep/posix_classes.inc"
+
 constexpr CodeRange kDigitRanges[] = {{'0', '9'}, {0xFF10, 0xFF19}};
 constexpr CodeRange kSpaceRanges[] = {
     {'\t', '\r'},     {' ', ' '},       {0x85, 0x85},     {0xA0, 0xA0},     {0x1680, 0x1680},
@@ -670,38 +672,26 @@ private:
         }
         std::u32string name(s_.substr(pos_ + 2, close - pos_ - 2));
         pos_ = close + 2;
-        auto add = [&](char32_t lo, char32_t hi) { k.ranges.push_back({lo, hi}); };
-        if (name == U"alpha") {
-            add('a', 'z'), add('A', 'Z');
-        } else if (name == U"digit") {
-            add('0', '9');
-        } else if (name == U"alnum") {
-            add('a', 'z'), add('A', 'Z'), add('0', '9');
-        } else if (name == U"upper") {
-            add('A', 'Z');
-        } else if (name == U"lower") {
-            add('a', 'z');
-        } else if (name == U"space") {
-            k.space = true;
-        } else if (name == U"blank") {
-            add(' ', ' '), add('\t', '\t');
-        } else if (name == U"punct") {
-            add('!', '/'), add(':', '@'), add('[', '`'), add('{', '~');
-        } else if (name == U"xdigit") {
-            add('0', '9'), add('a', 'f'), add('A', 'F');
-        } else if (name == U"word") {
+        // As the system's tools class characters in a UTF-8 locale: letters
+        // take kana and kanji, spaces the ideographic space; digits stay ASCII.
+        static const std::pair<std::u32string_view, std::span<const CodeRange>> kNamed[] = {
+            {U"alpha", kPosixAlpha}, {U"upper", kPosixUpper}, {U"lower", kPosixLower},
+            {U"alnum", kPosixAlnum}, {U"digit", kPosixDigit}, {U"xdigit", kPosixXdigit},
+            {U"space", kPosixSpace}, {U"blank", kPosixBlank}, {U"punct", kPosixPunct},
+            {U"print", kPosixPrint}, {U"graph", kPosixGraph}, {U"cntrl", kPosixCntrl}};
+        if (name == U"word") {
             k.word = true;
-        } else if (name == U"print") {
-            add(' ', '~');
-        } else if (name == U"cntrl") {
-            add(0, 0x1F), add(0x7F, 0x7F);
-        } else if (name == U"graph") {
-            add('!', '~');
-        } else {
-            fail("unknown class [:name:]", at);
-            return false;
+            return true;
         }
-        return true;
+        for (const auto& [named, set] : kNamed) {
+            if (name == named) {
+                for (const CodeRange& r : set)
+                    k.ranges.push_back({r.lo, r.hi});
+                return true;
+            }
+        }
+        fail("unknown class [:name:]", at);
+        return false;
     }
 
     std::u32string_view s_;
@@ -1100,8 +1090,10 @@ private:
         std::array<bool, 256> singles{};
         bool anySingle = false;
         std::map<std::string, std::array<bool, 256>> byPrefix;
+        // Sorted once: a named class holds hundreds of ranges.
+        const std::vector<CodeRange> held = classRanges(k);
         enc_.forEachChar([&](std::string_view bytes, char32_t cp) {
-            if (cp == '\n' || !k.contains(cp))
+            if (cp == '\n' || !inRanges(held, cp))
                 return;
             auto last = static_cast<unsigned char>(bytes.back());
             if (bytes.size() == 1) {

@@ -79,6 +79,38 @@ TEST_F(Encodings, LineFeedInPatternSeparatesPatterns) {
     }
 }
 
+TEST_F(Encodings, NamedClassesTakeJapaneseAsTheSystemDoes) {
+    // As in a UTF-8 locale: kana, kanji and full-width letters and digits are
+    // letters, only ASCII digits are digits, "、" is punctuation and the
+    // ideographic space a space, in every encoding.
+    const std::string text = joinLines({"カナだけ", "漢字", "ＡＢＣ", "１２３", "123", "、。",
+                                        "全角　空白", "abc xyz", "tab\there", "ｶﾅ"});
+    struct {
+        const char* pattern;
+        const char* lines;
+    } cases[] = {
+        {"^[[:alpha:]]+$", "1,2,3,4,10,"},
+        {"[[:digit:]]", "5,"},
+        {"[[:upper:]]", "3,"},
+        {"[[:lower:]]", "8,9,"},
+        {"[[:punct:]]", "6,"},
+        {"[[:space:]]", "7,8,9,"},
+        {"^[^[:alpha:]]+$", "5,6,"},
+        {"^[[:graph:]]+$", "1,2,3,4,5,6,10,"},
+    };
+    for (const auto& e : allEncodings(text)) {
+        if (e.file == std::string("bom.txt") || e.file == std::string("be.txt"))
+            continue; // read as UTF-8 and UTF-16LE are
+        g.write(e.file, e.bytes);
+        for (const auto& k : cases) {
+            std::string out = c({"-n", "-e", k.pattern, e.file}), numbers;
+            for (size_t s = 0; s < out.size(); s = out.find('\n', s) + 1)
+                numbers += out.substr(s, out.find(':', s) - s) + ",";
+            EXPECT_EQ(numbers, k.lines) << e.file << " " << k.pattern;
+        }
+    }
+}
+
 TEST_F(Encodings, CharacterAliasesFindTheSameLinesEverywhere) {
     // "〜" and "～" are one character of Shift-JIS (and each other's alias in
     // EUC-JP); so are "‖" and "∥", "−" and "－". UTF-8 text may hold either.
