@@ -687,6 +687,7 @@ private:
             if (name == named) {
                 for (const CodeRange& r : set)
                     k.ranges.push_back({r.lo, r.hi});
+                k.anyCaseLetter |= set.data() == kPosixUpper || set.data() == kPosixLower;
                 return true;
             }
         }
@@ -740,6 +741,11 @@ CharClass foldClass(const CharClass& k) {
                                 static_cast<char32_t>(static_cast<int>(b) + delta)});
         }
     };
+    // As grep in a UTF-8 locale reads them, [:upper:] and [:lower:] then take
+    // every letter, kana and kanji among them.
+    if (k.anyCaseLetter)
+        for (const CodeRange& r : kPosixAlpha)
+            f.ranges.push_back({r.lo, r.hi});
     for (const auto& r : k.ranges) {
         fold(r.lo, r.hi, 'a', 'z', -32);
         fold(r.lo, r.hi, 'A', 'Z', 32);

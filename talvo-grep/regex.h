@@ -27,6 +27,7 @@ struct CharClass {
     bool word = false, notWord = false, digit = false, notDigit = false, space = false,
          notSpace = false;
     bool negated = false;
+    bool anyCaseLetter = false; // holds [:upper:] or [:lower:]: with case ignored, every letter
     bool contains(char32_t c) const;
 };
 

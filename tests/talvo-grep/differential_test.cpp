@@ -189,12 +189,22 @@ private:
         }
     }
 
-    // Ranges of Japanese or ASCII characters, or a few single ones.
+    // Ranges of Japanese or ASCII characters, a few single ones, named classes.
     void charClass(Generated& g) {
         bool negated = chance(25);
         std::string ours = negated ? "[^" : "[", gnu = ours;
         size_t members = 1 + pick(2);
         for (size_t m = 0; m < members; ++m) {
+            if (chance(15)) {
+                // Named classes, as a UTF-8 locale classes Japanese.
+                static const char* named[] = {"[:alpha:]", "[:alnum:]", "[:upper:]",
+                                              "[:lower:]", "[:digit:]", "[:space:]",
+                                              "[:punct:]", "[:graph:]", "[:print:]"};
+                const char* n = named[pick(std::size(named))];
+                ours += n;
+                gnu += n;
+                continue;
+            }
             char32_t lo, hi;
             if (chance(55) && !jaChars_.empty()) {
                 lo = jaChars_[pick(jaChars_.size())];
