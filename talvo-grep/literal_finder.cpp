@@ -45,7 +45,8 @@ struct Needles {
     const Needle* keys;
     size_t count;
     size_t longest;
-    size_t found = 0; // the string at the offset returned
+    size_t found = 0;  // the string at the offset returned
+    bool high = false; // a byte from 0x80 on among those the blocks loaded
     bool matchAt(const char* h, size_t p, size_t n) {
         for (size_t j = 0; j < count; ++j)
             if (p + keys[j].size <= n && keys[j].matchesAt(h + p)) {
@@ -80,7 +81,7 @@ size_t findScalar(const char* h, size_t n, size_t at, Needles& k) {
 // returns the first match or npos and leaves at where its blocks stopped,
 // for findScalar. N is the number of strings where it is known when
 // compiled, 0 for any number.
-template <size_t N>
+template <size_t N, bool Probe>
 __attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t& at, Needles& k) {
     const size_t count = N ? N : k.count;
     __m256i b1[LiteralFinder::kMostStrings], b2[LiteralFinder::kMostStrings];
@@ -92,26 +93,33 @@ __attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t&
         f1[j] = _mm256_set1_epi8(e.fold[e.r1]);
         f2[j] = _mm256_set1_epi8(e.fold[e.r2]);
     }
+    __m256i seen = _mm256_setzero_si256();
     for (; at + 32 + k.longest - 1 <= n; at += 32) {
         uint32_t mask = 0;
         for (size_t j = 0; j < count; ++j) {
             const char* s = h + at;
             __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + k.keys[j].r1));
             __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + k.keys[j].r2));
+            if constexpr (Probe)
+                if (j == 0)
+                    seen = _mm256_or_si256(seen, v1);
             mask |= static_cast<uint32_t>(_mm256_movemask_epi8(
                 _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v1, f1[j]), b1[j]),
                                  _mm256_cmpeq_epi8(_mm256_or_si256(v2, f2[j]), b2[j]))));
         }
         for (; mask != 0; mask &= mask - 1) {
             size_t p = at + static_cast<size_t>(__builtin_ctz(mask));
-            if (k.matchAt(h, p, n))
+            if (k.matchAt(h, p, n)) {
+                k.high |= Probe && _mm256_movemask_epi8(seen) != 0;
                 return p;
+            }
         }
     }
+    k.high |= Probe && _mm256_movemask_epi8(seen) != 0;
     return std::string_view::npos;
 }
 
-template <size_t N>
+template <size_t N, bool Probe>
 __attribute__((target("avx512f,avx512bw"))) size_t findAvx512(const char* h, size_t n, size_t& at,
                                                               Needles& k) {
     const size_t count = N ? N : k.count;
@@ -124,24 +132,31 @@ __attribute__((target("avx512f,avx512bw"))) size_t findAvx512(const char* h, siz
         f1[j] = _mm512_set1_epi8(e.fold[e.r1]);
         f2[j] = _mm512_set1_epi8(e.fold[e.r2]);
     }
+    __m512i seen = _mm512_setzero_si512();
     for (; at + 64 + k.longest - 1 <= n; at += 64) {
         uint64_t mask = 0;
         for (size_t j = 0; j < count; ++j) {
             __m512i v1 = _mm512_loadu_si512(h + at + k.keys[j].r1);
             __m512i v2 = _mm512_loadu_si512(h + at + k.keys[j].r2);
+            if constexpr (Probe)
+                if (j == 0)
+                    seen = _mm512_or_si512(seen, v1);
             mask |= _mm512_cmpeq_epi8_mask(_mm512_or_si512(v1, f1[j]), b1[j]) &
                     _mm512_cmpeq_epi8_mask(_mm512_or_si512(v2, f2[j]), b2[j]);
         }
         for (; mask != 0; mask &= mask - 1) {
             size_t p = at + static_cast<size_t>(__builtin_ctzll(mask));
-            if (k.matchAt(h, p, n))
+            if (k.matchAt(h, p, n)) {
+                k.high |= Probe && _mm512_movepi8_mask(seen) != 0;
                 return p;
+            }
         }
     }
+    k.high |= Probe && _mm512_movepi8_mask(seen) != 0;
     return std::string_view::npos;
 }
 
-template <size_t N> size_t findSse2(const char* h, size_t n, size_t& at, Needles& k) {
+template <size_t N, bool Probe> size_t findSse2(const char* h, size_t n, size_t& at, Needles& k) {
     const size_t count = N ? N : k.count;
     __m128i b1[LiteralFinder::kMostStrings], b2[LiteralFinder::kMostStrings];
     __m128i f1[LiteralFinder::kMostStrings], f2[LiteralFinder::kMostStrings];
@@ -152,36 +167,49 @@ template <size_t N> size_t findSse2(const char* h, size_t n, size_t& at, Needles
         f1[j] = _mm_set1_epi8(e.fold[e.r1]);
         f2[j] = _mm_set1_epi8(e.fold[e.r2]);
     }
+    __m128i seen = _mm_setzero_si128();
     for (; at + 16 + k.longest - 1 <= n; at += 16) {
         uint32_t mask = 0;
         for (size_t j = 0; j < count; ++j) {
             const char* s = h + at;
             __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k.keys[j].r1));
             __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k.keys[j].r2));
+            if constexpr (Probe)
+                if (j == 0)
+                    seen = _mm_or_si128(seen, v1);
             mask |= static_cast<uint32_t>(
                 _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(v1, f1[j]), b1[j]),
                                                 _mm_cmpeq_epi8(_mm_or_si128(v2, f2[j]), b2[j]))));
         }
         for (; mask != 0; mask &= mask - 1) {
             size_t p = at + static_cast<size_t>(__builtin_ctz(mask));
-            if (k.matchAt(h, p, n))
+            if (k.matchAt(h, p, n)) {
+                k.high |= Probe && _mm_movemask_epi8(seen) != 0;
                 return p;
+            }
         }
     }
+    k.high |= Probe && _mm_movemask_epi8(seen) != 0;
     return std::string_view::npos;
 }
 
 // The widest blocks first, each leaving the last bytes to the next narrower.
-template <size_t N> size_t findVector(const char* h, size_t n, size_t& at, Needles& k) {
+// With Probe, k.high also tells whether the blocks loaded for the first
+// string's rarest byte held a byte from 0x80 on: from the start plus that
+// byte's offset up to the block where the search stopped.
+template <size_t N, bool Probe> size_t findVector(const char* h, size_t n, size_t& at, Needles& k) {
     VectorLevel level = vectorLevel();
     size_t hit = std::string_view::npos;
     if (level >= VectorLevel::Avx512)
-        hit = findAvx512<N>(h, n, at, k);
+        hit = findAvx512<N, Probe>(h, n, at, k);
     if (hit == std::string_view::npos && level >= VectorLevel::Avx2)
-        hit = findAvx2<N>(h, n, at, k);
+        hit = findAvx2<N, Probe>(h, n, at, k);
     if (hit == std::string_view::npos && level >= VectorLevel::Sse)
-        hit = findSse2<N>(h, n, at, k);
+        hit = findSse2<N, Probe>(h, n, at, k);
     return hit;
+}
+template <size_t N> size_t findVector(const char* h, size_t n, size_t& at, Needles& k, bool probe) {
+    return probe ? findVector<N, true>(h, n, at, k) : findVector<N, false>(h, n, at, k);
 }
 #endif
 } // namespace
@@ -193,6 +221,8 @@ LiteralFinder::LiteralFinder(std::vector<std::string> needles, bool asciiCaseles
     for (std::string& text : needles) {
         Key k;
         k.text = std::move(text);
+        for (char c : k.text)
+            ascii_ = ascii_ && (c & 0x80) == 0;
         k.lower = k.text;
         k.fold.assign(k.text.size(), '\0');
         for (size_t i = 0; i < k.text.size(); ++i) {
@@ -226,20 +256,37 @@ LiteralFinder::LiteralFinder(std::vector<std::string> needles, bool asciiCaseles
         needles_.push_back({k.lower.data(), k.fold.data(), k.text.size(), k.rare1, k.rare2});
 }
 
-size_t LiteralFinder::find(std::string_view haystack, size_t from, size_t* length) const {
+namespace {
+bool anyHigh(const char* p, size_t n) {
+    unsigned char all = 0;
+    for (size_t i = 0; i < n; ++i)
+        all |= static_cast<unsigned char>(p[i]);
+    return (all & 0x80) != 0;
+}
+} // namespace
+
+size_t LiteralFinder::find(std::string_view haystack, size_t from, size_t* length,
+                           bool* high) const {
     const char* h = haystack.data();
     const size_t n = haystack.size();
-    if (from > n || n - from < shortest_)
+    if (from > n || n - from < shortest_) {
+        if (high)
+            *high = from < n && anyHigh(h + from, n - from);
         return std::string_view::npos;
+    }
     if (shortest_ == 0) {
         if (length)
             *length = 0;
+        if (high)
+            *high = false;
         return from;
     }
     if (keys_.size() == 1 && longest_ == 1 && !caseless_) {
         const void* p = std::memchr(h + from, keys_[0].text[0], n - from);
         if (length)
             *length = 1;
+        if (high)
+            *high = true; // not looked at: as if it held such a byte
         return p ? static_cast<size_t>(static_cast<const char*>(p) - h) : std::string_view::npos;
     }
     Needles all{needles_.data(), needles_.size(), longest_};
@@ -249,14 +296,22 @@ size_t LiteralFinder::find(std::string_view haystack, size_t from, size_t* lengt
     // One or two strings (a word and its other spelling) are kept in
     // registers; more are read from the stack block by block.
     if (keys_.size() == 1)
-        hit = findVector<1>(h, n, at, all);
+        hit = findVector<1>(h, n, at, all, high != nullptr);
     else if (keys_.size() == 2)
-        hit = findVector<2>(h, n, at, all);
+        hit = findVector<2>(h, n, at, all, high != nullptr);
     else if (keys_.size() <= kMostStrings)
-        hit = findVector<0>(h, n, at, all);
+        hit = findVector<0>(h, n, at, all, high != nullptr);
 #endif
+    // The blocks loaded [from + r1, at + r1); what lies before and after
+    // them up to the string found is looked at here.
+    const size_t loadedTo = at + needles_[0].r1;
     if (hit == std::string_view::npos)
         hit = findScalar(h, n, at, all);
+    if (high) {
+        size_t end = hit == std::string_view::npos ? n : hit;
+        *high = all.high || anyHigh(h + from, std::min(needles_[0].r1, end - from)) ||
+                (loadedTo < end && anyHigh(h + loadedTo, end - loadedTo));
+    }
     if (hit != std::string_view::npos && length)
         *length = keys_[all.found].text.size();
     return hit;

@@ -43,8 +43,14 @@ public:
 
     // The offset of the first occurrence at or after from of any of the
     // strings, or npos; *length, when given, is the size of one found there.
-    size_t find(std::string_view haystack, size_t from = 0, size_t* length = nullptr) const;
+    // *high, when given, is false only if no byte from 0x80 on lies between
+    // from and that offset (or the end): the pass tells whether it read
+    // ASCII alone, so that text need not be read again to know it.
+    size_t find(std::string_view haystack, size_t from = 0, size_t* length = nullptr,
+                bool* high = nullptr) const;
     const std::string& needle() const { return keys_.front().text; }
+    // Every string is ASCII: where one is found, its bytes are too.
+    bool ascii() const { return ascii_; }
 
 private:
     struct Key {
@@ -59,6 +65,7 @@ private:
     size_t shortest_ = 0;
     size_t longest_ = 0;
     bool caseless_ = false;
+    bool ascii_ = true;
 };
 
 } // namespace talvo::grep

@@ -967,7 +967,7 @@ bool Matcher::matchesInLine(TextKind kind, ScanContext& ctx, std::string_view li
 
 bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                         const std::function<bool(size_t, size_t)>& onLine, std::string& error,
-                        size_t* resume) const {
+                        size_t* resume, bool* valid) const {
     if (resume)
         *resume = data.size();
     const CompiledSet* set = compiled(kind, error);
@@ -982,9 +982,22 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
     bool confirmFirst = legacy || spec_.word || !first.hsExact;
     if (first.everyLine)
         confirmFirst = false;
+    bool others = set->terms.size() > 1;
+    if (valid) {
+        *valid = true;
+        // Only the literal finder tells on its way whether it read ASCII
+        // alone; every other way checks first.
+        bool onTheWay = kind == TextKind::Utf8 && first.plain && !others && !first.everyLine &&
+                        !spec_.crossLines;
+        if (!onTheWay) {
+            *valid = isValidUtf8(data);
+            if (!*valid)
+                return true;
+            valid = nullptr;
+        }
+    }
     if (spec_.crossLines && !first.everyLine)
         return scanAcross(*set, kind, ctx, data, onLine, error, resume);
-    bool others = set->terms.size() > 1;
 
     auto lineEnd = [&](size_t s) {
         const void* nl = std::memchr(data.data() + s, '\n', data.size() - s);
@@ -1032,9 +1045,28 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
         const LiteralFinder& lit = *first.plain;
         size_t s = 0;
         size_t ls = 0; // start of the line that holds s
+        // While data is unchecked: [0, ascii) is known to hold ASCII alone,
+        // and the rest is checked before the first line is reported. A
+        // buffer of ASCII without a match is then read once, not twice.
+        size_t ascii = 0;
+        bool* unchecked = valid;
+        auto settle = [&] {
+            if (!unchecked)
+                return true;
+            *unchecked = isValidUtf8(data.substr(ascii));
+            bool ok = *unchecked;
+            unchecked = nullptr;
+            return ok;
+        };
         while (s < data.size()) {
             size_t length = 0;
-            size_t at = lit.find(data, s, &length);
+            bool high = true;
+            size_t at = lit.find(data, s, &length, unchecked && ascii >= s ? &high : nullptr);
+            if (!high) {
+                ascii = at == std::string_view::npos ? data.size() : at;
+                if (at != std::string_view::npos && lit.ascii())
+                    ascii = at + length;
+            }
             if (at == std::string_view::npos)
                 break;
             const void* nl = at > s ? memrchr(data.data() + s, '\n', at - s) : nullptr;
@@ -1045,10 +1077,13 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                 continue;
             }
             size_t e = lineEnd(at + length);
+            if (!settle())
+                return true; // no line reported: the caller reads data otherwise
             if (!take(ls, e))
                 break;
             s = ls = e + 1;
         }
+        settle();
         return !failed;
     }
 

@@ -61,9 +61,12 @@ public:
     // lines it shares with matches before it, are left to the next call, and
     // *resume is set to the line start where that call must begin
     // (data.size() when all of data was scanned).
+    // valid, when given, says that data of kind Utf8 is not yet checked:
+    // the scan makes sure all of it is UTF-8 before it reports a line, and
+    // sets *valid; false means that it reported none.
     bool scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                    const std::function<bool(size_t, size_t)>& onLine, std::string& error,
-                   size_t* resume = nullptr) const;
+                   size_t* resume = nullptr, bool* valid = nullptr) const;
     // True when line (without its line feed) matches.
     bool lineMatches(TextKind kind, ScanContext& ctx, std::string_view line,
                      std::string& error) const;

@@ -67,6 +67,42 @@ TEST_P(LiteralFinderAt, FindsWhatAPlainSearchFindsFromEveryOffset) {
     }
 }
 
+TEST_P(LiteralFinderAt, TellsWhetherTheBytesBeforeWhatItFoundWereAscii) {
+    // A byte from 0x80 on before the place found (or the end) is always
+    // told; ASCII alone is told as such, whichever strings are looked for.
+    std::mt19937 random(13);
+    const std::string alphabet = "ab_\nxyz";
+    for (int round = 0; round < 1500; ++round) {
+        std::string hay = randomText(random, alphabet, random() % 300);
+        bool withHigh = round % 2 == 0 && !hay.empty();
+        if (withHigh)
+            hay[random() % hay.size()] = static_cast<char>(0x80 + random() % 0x80);
+        std::vector<std::string> needles(1 + random() % 3);
+        for (std::string& needle : needles) {
+            size_t len = 2 + random() % (round % 4 == 0 ? 30 : 4);
+            needle = randomNeedle(random, alphabet, hay, len, hay.size() >= len && round % 3 != 0);
+        }
+        auto block = exactCopy(hay);
+        std::string_view view(block.get(), hay.size());
+        LiteralFinder finder(needles, round % 5 == 0);
+        for (size_t from = 0; from <= hay.size(); from += 1 + random() % 7) {
+            bool high = false;
+            size_t at = finder.find(view, from, nullptr, &high);
+            ASSERT_EQ(at, finder.find(view, from)) << "round " << round;
+            size_t end = at == std::string_view::npos ? hay.size() : at;
+            bool before = std::any_of(hay.begin() + static_cast<long>(from),
+                                      hay.begin() + static_cast<long>(end),
+                                      [](char c) { return (c & 0x80) != 0; });
+            if (before) {
+                ASSERT_TRUE(high) << "round " << round << " from " << from;
+            }
+            if (!withHigh) {
+                ASSERT_FALSE(high) << "round " << round << " from " << from;
+            }
+        }
+    }
+}
+
 TEST_P(LiteralFinderAt, IgnoresTheCaseOfAsciiLettersOnly) {
     // Bytes one case bit apart that are no letters ("@" and "`", "[" and
     // "{") and UTF-8 bytes must still match exactly.

@@ -131,6 +131,32 @@ TEST_F(Windows, ShiftJisAfterALongAsciiStartIsStillFound) {
     EXPECT_EQ(r.out, "58\n");
 }
 
+TEST_F(Windows, AnAsciiStringInsideDoubleByteCharactersOfALaterWindow) {
+    // "A" and "\\" are the second bytes of "ア" and "ソ" in Shift-JIS, so
+    // "アB" holds "AB". Past the first mebibyte, which is judged whole, each
+    // window is checked before any of its lines is printed, though the
+    // search reaches such bytes before the check has seen the window.
+    std::string ascii;
+    for (int i = 0; i < 60000; ++i)
+        ascii += i % 5000 == 0 ? "AB plain line\n" : "plain ascii line " + std::to_string(i) + "\n";
+    std::string sjis;
+    for (int i = 0; i < 40; ++i)
+        sjis += i % 9 == 0 ? "ソース AB\n" : "アBイソx\n";
+    g.write("mixed.txt", ascii + convert(sjis, "CP932") + ascii);
+    auto expectCounts = [&](const std::string& layout) {
+        EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "AB", "mixed.txt"}).out, "29\n") << layout;
+        EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "\\\\x", "mixed.txt"}).out, "0\n") << layout;
+        EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "ソ", "mixed.txt"}).out, "40\n") << layout;
+    };
+    expectCounts("default");
+    for (const char* way : {"read", "map"}) {
+        for (const char* size : {"4096", "65536"}) {
+            WindowSize w(size, way);
+            expectCounts(std::string(way) + " " + size);
+        }
+    }
+}
+
 TEST_F(Windows, BinaryFilesAndLinesLongerThanTheWindow) {
     g.write("bin.dat", std::string("abc\0def alpha\n", 14) + std::string(5000, 'y') + "\n");
     g.write("long.txt",
