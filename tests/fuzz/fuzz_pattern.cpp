@@ -44,8 +44,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string text = sample(kind);
         for (const auto& p : parsed.options.match.patterns)
             text += p + "\n";
-        if (kind == TextKind::Utf8 && !isValidUtf8(text))
-            continue; // searched as Bytes, as the searcher does
+        // Text not yet checked: the scan checks it before it reports a line,
+        // and reports none when it is not UTF-8.
+        std::vector<std::pair<size_t, size_t>> unchecked;
+        bool valid = kind == TextKind::Utf8 && isValidUtf8(text), ran = false;
+        if (kind == TextKind::Utf8) {
+            bool told = !valid;
+            ran = matcher->scanLines(
+                kind, ctx, text,
+                [&](size_t s, size_t e) {
+                    unchecked.emplace_back(s, e);
+                    return true;
+                },
+                error, nullptr, &told);
+            if (ran && (told != valid || (!told && !unchecked.empty())))
+                __builtin_trap();
+            if (!valid)
+                continue; // searched as Bytes, as the searcher does
+        }
         // The lines a scan of the whole text finds (by whatever fast way the
         // pattern takes) are the lines that match when checked one by one.
         std::vector<std::pair<size_t, size_t>> found, each;
@@ -69,6 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             s = e + 1;
         }
         if (checked && found != each)
+            __builtin_trap();
+        if (valid && ran && scanned && unchecked != found)
             __builtin_trap();
         std::string_view first(text.data(), text.find('\n'));
         matcher->matchesInLine(
