@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -141,6 +142,63 @@ TEST(ReaderChoice, MappedWindowsEndOnLargePageBoundaries) {
                     EXPECT_TRUE(end % large == 0 || end == size) << "window ends at " << end;
                 });
     EXPECT_GT(mapped, 5);
+}
+
+// Each window's bytes lie at the place within a 4 KiB page that they have
+// in the file, whatever is carried over from the window before (the kernel
+// copies slower into a target a few bytes past its source's place), and
+// are the file's bytes: read in turn and read ahead alike.
+TEST(ReaderWindows, KeepTheFilesPlaceInAPage) {
+    if (std::getenv("TALVO_GREP_READ") || std::getenv("TALVO_GREP_READAHEAD"))
+        GTEST_SKIP() << "a way is forced";
+    // Under the size from which a file may be mapped: every window is read.
+    constexpr size_t size = (15u << 20) + 777;
+    auto byteAt = [](uint64_t at) { return static_cast<char>((at * 131) ^ (at >> 12)); };
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = byteAt(i);
+    char path[] = "/tmp/talvo-reader-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, bytes.data(), size), static_cast<ssize_t>(size));
+    close(fd);
+    for (bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "read ahead" : "read in turn");
+        os::FileReader in;
+        std::string error;
+        ASSERT_TRUE(in.open(path, error)) << error;
+        // Searching a window costs more than reading it, so it is read ahead.
+        WindowReader::allowReadAhead(ahead);
+        WindowReader::setClock(tickingClock);
+        int windows = 0, aheadWindows = 0, misplaced = 0, wrong = 0;
+        {
+            WindowReader r(in, 0, !ahead);
+            ASSERT_TRUE(r.start(1 << 20, error)) << error;
+            for (;;) {
+                std::string_view v = r.view();
+                ++windows;
+                aheadWindows += r.readAhead();
+                misplaced += reinterpret_cast<uintptr_t>(v.data()) % 4096 != r.offset() % 4096;
+                for (size_t i = 0; i < v.size(); ++i)
+                    wrong += v[i] != byteAt(r.offset() + i);
+                if (r.eof())
+                    break;
+                fakeNow += v.size() * 4;
+                // An unfinished line of 1 to 4000 bytes is carried over.
+                size_t carried = 1 + (static_cast<size_t>(windows) * 997) % 4000;
+                ASSERT_TRUE(r.advance(v.size() - carried, error)) << error;
+            }
+        }
+        WindowReader::setClock(nullptr);
+        WindowReader::allowReadAhead(false);
+        EXPECT_GT(windows, 14);
+        EXPECT_EQ(misplaced, 0);
+        EXPECT_EQ(wrong, 0);
+        if (ahead) {
+            EXPECT_GT(aheadWindows, 3);
+        }
+    }
+    unlink(path);
 }
 
 // Window buffers lie on huge-page boundaries, keep their bytes as they grow
