@@ -81,42 +81,76 @@ size_t findScalar(const char* h, size_t n, size_t at, Needles& k) {
 // returns the first match or npos and leaves at where its blocks stopped,
 // for findScalar. N is the number of strings where it is known when
 // compiled, 0 for any number.
-template <size_t N, bool Probe>
-__attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t& at, Needles& k) {
-    const size_t count = N ? N : k.count;
+// The rare bytes of each string in registers, and the offsets of those
+// bytes in locals: through the references the loop reloaded them from
+// memory for every block.
+struct Avx2Keys {
     __m256i b1[LiteralFinder::kMostStrings], b2[LiteralFinder::kMostStrings];
     __m256i f1[LiteralFinder::kMostStrings], f2[LiteralFinder::kMostStrings];
+    size_t r1[LiteralFinder::kMostStrings], r2[LiteralFinder::kMostStrings];
+};
+
+// Starts in the block at s where both rare bytes of a string sit.
+template <size_t N, bool Probe>
+__attribute__((target("avx2"), always_inline)) inline uint32_t
+startsAvx2(const char* s, size_t count, const Avx2Keys& q, __m256i& seen) {
+    uint32_t mask = 0;
+    for (size_t j = 0; j < (N ? N : count); ++j) {
+        __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + q.r1[j]));
+        __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + q.r2[j]));
+        if constexpr (Probe)
+            if (j == 0)
+                seen = _mm256_or_si256(seen, v1);
+        mask |= static_cast<uint32_t>(_mm256_movemask_epi8(
+            _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v1, q.f1[j]), q.b1[j]),
+                             _mm256_cmpeq_epi8(_mm256_or_si256(v2, q.f2[j]), q.b2[j]))));
+    }
+    return mask;
+}
+
+size_t firstMatch(const char* h, size_t n, size_t at, uint64_t mask, Needles& k) {
+    for (; mask != 0; mask &= mask - 1) {
+        size_t p = at + static_cast<size_t>(__builtin_ctzll(mask));
+        if (k.matchAt(h, p, n))
+            return p;
+    }
+    return std::string_view::npos;
+}
+
+template <size_t N, bool Probe>
+__attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t& atOut,
+                                                Needles& k) {
+    const size_t count = N ? N : k.count;
+    Avx2Keys q;
     for (size_t j = 0; j < count; ++j) {
         const Needle& e = k.keys[j];
-        b1[j] = _mm256_set1_epi8(e.lower[e.r1]);
-        b2[j] = _mm256_set1_epi8(e.lower[e.r2]);
-        f1[j] = _mm256_set1_epi8(e.fold[e.r1]);
-        f2[j] = _mm256_set1_epi8(e.fold[e.r2]);
+        q.b1[j] = _mm256_set1_epi8(e.lower[e.r1]);
+        q.b2[j] = _mm256_set1_epi8(e.lower[e.r2]);
+        q.f1[j] = _mm256_set1_epi8(e.fold[e.r1]);
+        q.f2[j] = _mm256_set1_epi8(e.fold[e.r2]);
+        q.r1[j] = e.r1;
+        q.r2[j] = e.r2;
     }
+    const size_t longest = k.longest;
+    size_t at = atOut;
     __m256i seen = _mm256_setzero_si256();
-    for (; at + 32 + k.longest - 1 <= n; at += 32) {
-        uint32_t mask = 0;
-        for (size_t j = 0; j < count; ++j) {
-            const char* s = h + at;
-            __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + k.keys[j].r1));
-            __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + k.keys[j].r2));
-            if constexpr (Probe)
-                if (j == 0)
-                    seen = _mm256_or_si256(seen, v1);
-            mask |= static_cast<uint32_t>(_mm256_movemask_epi8(
-                _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v1, f1[j]), b1[j]),
-                                 _mm256_cmpeq_epi8(_mm256_or_si256(v2, f2[j]), b2[j]))));
-        }
-        for (; mask != 0; mask &= mask - 1) {
-            size_t p = at + static_cast<size_t>(__builtin_ctz(mask));
-            if (k.matchAt(h, p, n)) {
-                k.high |= Probe && _mm256_movemask_epi8(seen) != 0;
-                return p;
-            }
-        }
+    size_t hit = std::string_view::npos;
+    // Two blocks a step: a candidate is looked for once per 64 bytes.
+    for (; at + 64 + longest - 1 <= n; at += 64) {
+        uint64_t mask = startsAvx2<N, Probe>(h + at, count, q, seen) |
+                        static_cast<uint64_t>(startsAvx2<N, Probe>(h + at + 32, count, q, seen))
+                            << 32;
+        if (mask != 0 && (hit = firstMatch(h, n, at, mask, k)) != std::string_view::npos)
+            break;
+    }
+    for (; hit == std::string_view::npos && at + 32 + longest - 1 <= n; at += 32) {
+        uint32_t mask = startsAvx2<N, Probe>(h + at, count, q, seen);
+        if (mask != 0 && (hit = firstMatch(h, n, at, mask, k)) != std::string_view::npos)
+            break;
     }
     k.high |= Probe && _mm256_movemask_epi8(seen) != 0;
-    return std::string_view::npos;
+    atOut = at;
+    return hit;
 }
 
 template <size_t N, bool Probe>
