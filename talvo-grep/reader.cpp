@@ -2,6 +2,7 @@
 #include "talvo-grep/reader.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -417,21 +418,23 @@ ReadMode WindowReader::choose(uint64_t offset) {
         probing_ = samples_[0] >= 3;
         return probing_ ? ReadMode::Map : ReadMode::Read;
     }
-    // The middle of the last three windows each way: one window that waited
-    // for the processor, or one that found its pages at hand, says nothing
-    // about the way it was read.
-    auto middle = [&](int i) {
-        double r[3] = {rates_[i][0], rates_[i][1], rates_[i][2]};
-        std::sort(r, r + 3);
-        return r[1];
+    // The last three windows each way, in order of their rates.
+    auto sorted = [&](int i) {
+        std::array<double, 3> r = {rates_[i][0], rates_[i][1], rates_[i][2]};
+        std::sort(r.begin(), r.end());
+        return r;
     };
-    double read = middle(0), map = middle(1);
-    // The way in use is kept unless the other is clearly faster: close
-    // timings would only make the reader change its way back and forth.
+    const std::array<double, 3> read = sorted(0), map = sorted(1);
+    // The way in use is kept unless the other one's middle window is clearly
+    // faster than this way's best recent window. One window that found its
+    // pages at hand says nothing about its way, nor do one or two that
+    // waited for the processor: on a busy machine the old rule, the middle
+    // against the middle, turned to the way 1.4 times slower in one run of
+    // four. Close timings would only make the reader change back and forth.
     ReadMode way = settled_;
-    if (way == ReadMode::Read && map * kClearlyFaster < read)
+    if (way == ReadMode::Read && map[1] * kClearlyFaster < read[0])
         way = ReadMode::Map;
-    else if (way == ReadMode::Map && read * kClearlyFaster < map)
+    else if (way == ReadMode::Map && read[1] * kClearlyFaster < map[0])
         way = ReadMode::Read;
     if (way != settled_)
         probeEvery_ = kProbeEvery;

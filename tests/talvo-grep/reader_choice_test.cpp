@@ -101,6 +101,31 @@ TEST(ReaderChoice, IsNotSwayedByTheFirstWindowsOrByOneLuckyWindow) {
     EXPECT_GT(s.read, 9 * s.mapped);
 }
 
+TEST(ReaderChoice, IsNotSwayedByTwoSlowWindowsOfTheWayInUse) {
+    if (std::getenv("TALVO_GREP_READ"))
+        GTEST_SKIP() << "a way is forced";
+    // Reading is the cheaper way, but two windows read in a row waited for
+    // the processor just before mapping is tried again; then the same
+    // with the ways the other way round.
+    int windows = 0;
+    Shares s = readThrough([&](ReadMode m, bool) {
+        ++windows;
+        if (m == ReadMode::Map)
+            return 0.8;
+        return windows >= 20 && windows < 22 ? 5.0 : 0.5;
+    });
+    EXPECT_GT(s.read, 9 * s.mapped);
+    windows = 0;
+    int mapped = 0;
+    s = readThrough([&](ReadMode m, bool) {
+        if (m == ReadMode::Read)
+            return 0.8;
+        ++mapped;
+        return mapped >= 6 && mapped < 8 ? 5.0 : 0.2;
+    });
+    EXPECT_GT(s.mapped, 9 * s.read);
+}
+
 TEST(ReaderChoice, IsNotSwayedByTheStartOfReadingAhead) {
     if (std::getenv("TALVO_GREP_READ") || std::getenv("TALVO_GREP_READAHEAD"))
         GTEST_SKIP() << "a way is forced";
