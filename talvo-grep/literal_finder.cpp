@@ -154,24 +154,30 @@ __attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t&
 }
 
 template <size_t N, bool Probe>
-__attribute__((target("avx512f,avx512bw"))) size_t findAvx512(const char* h, size_t n, size_t& at,
-                                                              Needles& k) {
+__attribute__((target("avx512f,avx512bw"))) size_t findAvx512(const char* h, size_t n,
+                                                              size_t& atOut, Needles& k) {
     const size_t count = N ? N : k.count;
     __m512i b1[LiteralFinder::kMostStrings], b2[LiteralFinder::kMostStrings];
     __m512i f1[LiteralFinder::kMostStrings], f2[LiteralFinder::kMostStrings];
+    size_t r1[LiteralFinder::kMostStrings], r2[LiteralFinder::kMostStrings];
     for (size_t j = 0; j < count; ++j) {
         const Needle& e = k.keys[j];
         b1[j] = _mm512_set1_epi8(e.lower[e.r1]);
         b2[j] = _mm512_set1_epi8(e.lower[e.r2]);
         f1[j] = _mm512_set1_epi8(e.fold[e.r1]);
         f2[j] = _mm512_set1_epi8(e.fold[e.r2]);
+        r1[j] = e.r1;
+        r2[j] = e.r2;
     }
+    // Locals, as in findAvx2.
+    const size_t longest = k.longest;
+    size_t at = atOut;
     __m512i seen = _mm512_setzero_si512();
-    for (; at + 64 + k.longest - 1 <= n; at += 64) {
+    for (; at + 64 + longest - 1 <= n; at += 64) {
         uint64_t mask = 0;
         for (size_t j = 0; j < count; ++j) {
-            __m512i v1 = _mm512_loadu_si512(h + at + k.keys[j].r1);
-            __m512i v2 = _mm512_loadu_si512(h + at + k.keys[j].r2);
+            __m512i v1 = _mm512_loadu_si512(h + at + r1[j]);
+            __m512i v2 = _mm512_loadu_si512(h + at + r2[j]);
             if constexpr (Probe)
                 if (j == 0)
                     seen = _mm512_or_si512(seen, v1);
@@ -182,32 +188,41 @@ __attribute__((target("avx512f,avx512bw"))) size_t findAvx512(const char* h, siz
             size_t p = at + static_cast<size_t>(__builtin_ctzll(mask));
             if (k.matchAt(h, p, n)) {
                 k.high |= Probe && _mm512_movepi8_mask(seen) != 0;
+                atOut = at;
                 return p;
             }
         }
     }
     k.high |= Probe && _mm512_movepi8_mask(seen) != 0;
+    atOut = at;
     return std::string_view::npos;
 }
 
-template <size_t N, bool Probe> size_t findSse2(const char* h, size_t n, size_t& at, Needles& k) {
+template <size_t N, bool Probe>
+size_t findSse2(const char* h, size_t n, size_t& atOut, Needles& k) {
     const size_t count = N ? N : k.count;
     __m128i b1[LiteralFinder::kMostStrings], b2[LiteralFinder::kMostStrings];
     __m128i f1[LiteralFinder::kMostStrings], f2[LiteralFinder::kMostStrings];
+    size_t r1[LiteralFinder::kMostStrings], r2[LiteralFinder::kMostStrings];
     for (size_t j = 0; j < count; ++j) {
         const Needle& e = k.keys[j];
         b1[j] = _mm_set1_epi8(e.lower[e.r1]);
         b2[j] = _mm_set1_epi8(e.lower[e.r2]);
         f1[j] = _mm_set1_epi8(e.fold[e.r1]);
         f2[j] = _mm_set1_epi8(e.fold[e.r2]);
+        r1[j] = e.r1;
+        r2[j] = e.r2;
     }
+    // Locals, as in findAvx2.
+    const size_t longest = k.longest;
+    size_t at = atOut;
     __m128i seen = _mm_setzero_si128();
-    for (; at + 16 + k.longest - 1 <= n; at += 16) {
+    for (; at + 16 + longest - 1 <= n; at += 16) {
         uint32_t mask = 0;
         for (size_t j = 0; j < count; ++j) {
             const char* s = h + at;
-            __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k.keys[j].r1));
-            __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k.keys[j].r2));
+            __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + r1[j]));
+            __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + r2[j]));
             if constexpr (Probe)
                 if (j == 0)
                     seen = _mm_or_si128(seen, v1);
@@ -219,11 +234,13 @@ template <size_t N, bool Probe> size_t findSse2(const char* h, size_t n, size_t&
             size_t p = at + static_cast<size_t>(__builtin_ctz(mask));
             if (k.matchAt(h, p, n)) {
                 k.high |= Probe && _mm_movemask_epi8(seen) != 0;
+                atOut = at;
                 return p;
             }
         }
     }
     k.high |= Probe && _mm_movemask_epi8(seen) != 0;
+    atOut = at;
     return std::string_view::npos;
 }
 
