@@ -411,6 +411,14 @@ ReadMode WindowReader::choose(uint64_t offset) {
         return forced_;
     if (!mappable_ || in_.size() - offset < 2 * kReadWindow)
         return mode_;
+    // Where the next window is read while this one is searched, and the
+    // search takes the longer, the reads cost no time: a map could only add
+    // its page faults. Its trial windows would also find their pages just
+    // read ahead and look cheaper than they are (Japanese text on a machine
+    // where maps are 1.4 times slower: mapped in two runs of five, each
+    // 1.2 times as long).
+    if (readAhead_ && aheadJudged_ && aheadHelps_ && mode_ == ReadMode::Read)
+        return ReadMode::Read;
     // Three windows each way first: read, then mapped.
     if (samples_[0] < 3 || samples_[1] < 3) {
         nextProbe_ = offset + kProbeEvery;
@@ -418,35 +426,50 @@ ReadMode WindowReader::choose(uint64_t offset) {
         probing_ = samples_[0] >= 3;
         return probing_ ? ReadMode::Map : ReadMode::Read;
     }
-    // The last three windows each way, in order of their rates.
-    auto sorted = [&](int i) {
-        std::array<double, 3> r = {rates_[i][0], rates_[i][1], rates_[i][2]};
-        std::sort(r.begin(), r.end());
-        return r;
-    };
-    const std::array<double, 3> read = sorted(0), map = sorted(1);
-    // The way in use is kept unless the other one's middle window is clearly
-    // faster than this way's best recent window. One window that found its
-    // pages at hand says nothing about its way, nor do one or two that
-    // waited for the processor: on a busy machine the old rule, the middle
-    // against the middle, turned to the way 1.4 times slower in one run of
-    // four. Close timings would only make the reader change back and forth.
-    ReadMode way = settled_;
-    if (way == ReadMode::Read && map[1] * kClearlyFaster < read[0])
-        way = ReadMode::Map;
-    else if (way == ReadMode::Map && read[1] * kClearlyFaster < map[0])
-        way = ReadMode::Read;
-    if (way != settled_)
-        probeEvery_ = kProbeEvery;
-    settled_ = way;
+    // A trial of the other way is three windows in a row.
+    const ReadMode other = settled_ == ReadMode::Map ? ReadMode::Read : ReadMode::Map;
+    if (trialLeft_ > 0) {
+        --trialLeft_;
+        probing_ = true;
+        return other;
+    }
+    // The ways are weighed only just after a trial, on its three windows and
+    // the three of the way in use before it: what a window costs depends on
+    // its text as well (in big.txt a stretch of non-ASCII text costs half as
+    // much again either way), so the way in use is never weighed against a
+    // trial far behind it.
+    if (judge_) {
+        judge_ = false;
+        auto sorted = [&](int i) {
+            std::array<double, 3> r = {rates_[i][0], rates_[i][1], rates_[i][2]};
+            std::sort(r.begin(), r.end());
+            return r;
+        };
+        const std::array<double, 3> read = sorted(0), map = sorted(1);
+        // The way in use is kept unless the other one's middle window is
+        // clearly faster than this way's best window. One window that found
+        // its pages at hand says nothing about its way, nor do one or two
+        // that waited for the processor. Close timings would only make the
+        // reader change back and forth.
+        ReadMode way = settled_;
+        if (way == ReadMode::Read && map[1] * kClearlyFaster < read[0])
+            way = ReadMode::Map;
+        else if (way == ReadMode::Map && read[1] * kClearlyFaster < map[0])
+            way = ReadMode::Read;
+        if (way != settled_)
+            probeEvery_ = kProbeEvery;
+        settled_ = way;
+    }
     if (offset >= nextProbe_) {
         // A choice that held is tried less and less often.
         nextProbe_ = offset + probeEvery_;
         probeEvery_ = std::min(probeEvery_ * 2, kProbeEveryMost);
+        trialLeft_ = 2;
+        judge_ = true;
         probing_ = true;
-        return way == ReadMode::Map ? ReadMode::Read : ReadMode::Map;
+        return settled_ == ReadMode::Map ? ReadMode::Read : ReadMode::Map;
     }
-    return way;
+    return settled_;
 }
 
 } // namespace talvo::grep

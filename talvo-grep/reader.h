@@ -89,6 +89,8 @@ private:
     uint64_t probeEvery_ = 0;
     ReadMode settled_ = ReadMode::Read; // the way chosen between trials
     bool probing_ = false;
+    int trialLeft_ = 0;      // windows of the trial in hand still to come
+    bool judge_ = true;      // the ways are weighed at the next window
     bool readAhead_ = false; // this input may be read ahead
     bool aheadJudged_ = false;
     bool aheadHelps_ = false;

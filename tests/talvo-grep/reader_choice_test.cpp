@@ -24,6 +24,9 @@ uint64_t fakeClock() {
     return fakeNow;
 }
 
+// The offset of the window whose cost is asked.
+uint64_t windowAt = 0;
+
 struct Shares {
     uint64_t read = 0;
     uint64_t mapped = 0;
@@ -59,6 +62,7 @@ Shares readThrough(const std::function<double(ReadMode, bool)>& cost, bool ownBu
         EXPECT_TRUE(r.start(1 << 20, error)) << error;
         while (!r.eof()) {
             size_t n = r.view().size();
+            windowAt = r.offset();
             fakeNow +=
                 static_cast<uint64_t>(static_cast<double>(n) * cost(r.mode(), r.readAhead()));
             if (r.offset() >= (32u << 20))
@@ -126,6 +130,48 @@ TEST(ReaderChoice, IsNotSwayedByTwoSlowWindowsOfTheWayInUse) {
     EXPECT_GT(s.mapped, 9 * s.read);
 }
 
+TEST(ReaderChoice, WeighsTheWaysOnWindowsOfLikeText) {
+    if (std::getenv("TALVO_GREP_READ"))
+        GTEST_SKIP() << "a way is forced";
+    // Reading is the cheaper way throughout, but the text from 24 to 30 MiB
+    // costs three times as much either way.
+    auto costs = [](double read, double map) {
+        return [=](ReadMode m, bool) {
+            double text = windowAt >= (24u << 20) && windowAt < (30u << 20) ? 3.0 : 1.0;
+            return text * (m == ReadMode::Map ? map : read);
+        };
+    };
+    Shares s = readThrough(costs(0.5, 0.65));
+    EXPECT_GT(s.read, 9 * s.mapped);
+    s = readThrough(costs(0.65, 0.5));
+    EXPECT_GT(s.mapped, 9 * s.read);
+}
+
+TEST(ReaderChoice, TurnsWhenALaterTrialFindsTheOtherWayCheaper) {
+    if (std::getenv("TALVO_GREP_READ"))
+        GTEST_SKIP() << "a way is forced";
+    // Reading is cheaper up to 100 MiB, mapping from there on: the trial
+    // after the next 128 MiB turns the reader, and it stays turned.
+    uint64_t late = 0, lateMapped = 0;
+    readThrough(
+        [](ReadMode m, bool) {
+            bool before = windowAt < (100u << 20);
+            if (m == ReadMode::Map)
+                return before ? 0.8 : 0.3;
+            return before ? 0.5 : 0.8;
+        },
+        true, fakeClock, 320 << 20,
+        [&](const WindowReader& r) {
+            if (r.offset() < (200u << 20))
+                return;
+            late += r.view().size();
+            if (r.mode() == ReadMode::Map)
+                lateMapped += r.view().size();
+        });
+    EXPECT_GT(late, 0u);
+    EXPECT_GT(lateMapped * 10, late * 9);
+}
+
 TEST(ReaderChoice, IsNotSwayedByTheStartOfReadingAhead) {
     if (std::getenv("TALVO_GREP_READ") || std::getenv("TALVO_GREP_READAHEAD"))
         GTEST_SKIP() << "a way is forced";
@@ -142,6 +188,24 @@ TEST(ReaderChoice, IsNotSwayedByTheStartOfReadingAhead) {
     WindowReader::allowReadAhead(false);
     EXPECT_GT(ahead, 10);
     EXPECT_GT(s.read, 9 * s.mapped);
+}
+
+TEST(ReaderChoice, KeepsReadingWhereReadingAheadHidesTheReads) {
+    if (std::getenv("TALVO_GREP_READ") || std::getenv("TALVO_GREP_READAHEAD"))
+        GTEST_SKIP() << "a way is forced";
+    // Reading costs next to nothing against the search, so the next window
+    // is read beside it; mapped windows look cheaper than read ones.
+    WindowReader::allowReadAhead(true);
+    int ahead = 0;
+    Shares s = readThrough(
+        [&](ReadMode m, bool readAhead) {
+            ahead += readAhead;
+            return m == ReadMode::Map ? 0.3 : 0.5;
+        },
+        false, tickingClock);
+    WindowReader::allowReadAhead(false);
+    EXPECT_GT(ahead, 10);
+    EXPECT_EQ(s.mapped, 0u);
 }
 
 } // namespace
