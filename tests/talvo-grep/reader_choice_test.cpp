@@ -76,6 +76,15 @@ Shares readThrough(const std::function<double(ReadMode, bool)>& cost, bool ownBu
     return shares;
 }
 
+// The same with the thread's own buffer, which may be read ahead, on a
+// clock on which reading costs next to nothing against the search.
+Shares readThroughAhead(const std::function<double(ReadMode, bool)>& cost) {
+    WindowReader::allowReadAhead(true);
+    Shares s = readThrough(cost, false, tickingClock);
+    WindowReader::allowReadAhead(false);
+    return s;
+}
+
 TEST(ReaderChoice, TakesTheCheaperWay) {
     if (std::getenv("TALVO_GREP_READ"))
         GTEST_SKIP() << "a way is forced";
@@ -177,15 +186,11 @@ TEST(ReaderChoice, IsNotSwayedByTheStartOfReadingAhead) {
         GTEST_SKIP() << "a way is forced";
     // Searching a window takes longer than reading it, so the reader reads
     // ahead; its first windows wait for the thread's start.
-    WindowReader::allowReadAhead(true);
     int ahead = 0;
-    Shares s = readThrough(
-        [&](ReadMode m, bool readAhead) {
-            double start = readAhead && ++ahead <= 2 ? 8.0 : 0.0;
-            return start + (m == ReadMode::Map ? 1.0 : 0.5);
-        },
-        false, tickingClock);
-    WindowReader::allowReadAhead(false);
+    Shares s = readThroughAhead([&](ReadMode m, bool readAhead) {
+        double start = readAhead && ++ahead <= 2 ? 8.0 : 0.0;
+        return start + (m == ReadMode::Map ? 1.0 : 0.5);
+    });
     EXPECT_GT(ahead, 10);
     EXPECT_GT(s.read, 9 * s.mapped);
 }
@@ -195,15 +200,11 @@ TEST(ReaderChoice, KeepsReadingWhereReadingAheadHidesTheReads) {
         GTEST_SKIP() << "a way is forced";
     // Reading costs next to nothing against the search, so the next window
     // is read beside it; mapped windows look cheaper than read ones.
-    WindowReader::allowReadAhead(true);
     int ahead = 0;
-    Shares s = readThrough(
-        [&](ReadMode m, bool readAhead) {
-            ahead += readAhead;
-            return m == ReadMode::Map ? 0.3 : 0.5;
-        },
-        false, tickingClock);
-    WindowReader::allowReadAhead(false);
+    Shares s = readThroughAhead([&](ReadMode m, bool readAhead) {
+        ahead += readAhead;
+        return m == ReadMode::Map ? 0.3 : 0.5;
+    });
     EXPECT_GT(ahead, 10);
     EXPECT_EQ(s.mapped, 0u);
 }
