@@ -455,6 +455,18 @@ bool isValidUtf8(std::string_view data) {
     return validUtf8Fast(data);
 }
 
+size_t validUtf8Length(std::string_view data) {
+    auto p = reinterpret_cast<const unsigned char*>(data.data());
+    auto end = p + data.size();
+    while (p < end) {
+        size_t n = *p < 0x80 ? 1 : utf8SequenceLength(p, end);
+        if (n == 0)
+            break;
+        p += n;
+    }
+    return static_cast<size_t>(p - reinterpret_cast<const unsigned char*>(data.data()));
+}
+
 Detection detectEncoding(std::string_view data) {
     auto u = reinterpret_cast<const unsigned char*>(data.data());
     if (data.size() >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) {

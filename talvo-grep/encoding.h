@@ -44,6 +44,8 @@ size_t completeUtf8Prefix(std::string_view data);
 
 // True when every byte sequence is valid UTF-8.
 bool isValidUtf8(std::string_view data);
+// The length of the part of data before its first byte that is not UTF-8.
+size_t validUtf8Length(std::string_view data);
 
 // A file name as written into results, in UTF-8: valid UTF-8 as it is, a
 // name that reads wholly as Shift-JIS (code page 932), else wholly as

@@ -27,6 +27,9 @@ constexpr size_t kFirstWindow = 1 << 20;
 constexpr size_t kLineLimit = 256 << 20;
 // The text judged for its encoding where a later window stops reading as UTF-8.
 constexpr size_t kJudged = 1 << 20;
+// The part of a window checked for UTF-8 and searched before the next: it
+// stays in the processor's second-level cache between the two.
+constexpr size_t kPiece = 256 << 10;
 
 // TALVO_GREP_WINDOW=N (a test setting) reads every file window by window
 // through N-byte windows, so that small test files take that path too.
@@ -47,6 +50,16 @@ size_t lineLimit() {
         return k > 0 ? static_cast<size_t>(k) : kLineLimit;
     }();
     return n;
+}
+
+// The end of the piece of [at, to) that starts at at: the line end after
+// kPiece bytes, or to.
+size_t pieceEnd(std::string_view data, size_t at, size_t to) {
+    size_t piece = windowSetting() > 0 ? std::max<size_t>(windowSetting() / 4, 1) : kPiece;
+    if (to - at <= piece + piece / 2)
+        return to;
+    const void* nl = std::memchr(data.data() + at + piece, '\n', to - at - piece);
+    return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : to;
 }
 
 std::string sizeText(size_t n) {
@@ -341,11 +354,12 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
     size_t offsetBase = 0;
     size_t skip = 0; // bytes of the view before the text (a byte-order mark)
     TextKind kind = TextKind::Bytes;
-    // UTF-8 is taken for as long as each window reads as UTF-8; a window that
-    // does not turns the rest of the input over to the double-byte judgement
-    // of what follows there.
+    // Past the first window, UTF-8 is taken for as long as the lines read as
+    // UTF-8; the first that does not turns the rest of the input over to the
+    // double-byte judgement of what follows there (by whole windows where a
+    // match may cross lines).
     bool checkUtf8 = false;
-    bool checkOnTheWay = true;
+    bool onTheWay = true;
     bool bom = false;
     if (utf16) {
         // Transcoded from UTF-16 after its byte-order mark.
@@ -398,39 +412,65 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
             }
             to = static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1;
         }
-        // Where no line of a window is printed before its check, the search
-        // checks it on its way: ASCII without a match is then read once.
-        // After a window with matches the check goes first again, which
-        // reads a window full of them faster (measured).
-        bool valid = true, scanned = false;
-        const long selectedBefore = scan.selected();
-        if (checkUtf8 && !across && scan.linesStandAlone() && checkOnTheWay) {
-            stopped = !scan.scan(data, from, to, nullptr, &valid);
-            scanned = valid;
-        }
-        if (checkUtf8 && !scanned && (!valid || !isValidUtf8(data.substr(from, to - from)))) {
-            checkUtf8 = false;
-            // Text marked as UTF-8 keeps its characters; stray bytes match nothing.
-            TextKind next = TextKind::Bytes;
-            if (!bom) {
-                // Judged on what follows here: the text before may all be ASCII.
-                std::string_view judged = data.substr(from);
-                std::string more;
-                if (file.regular() && judged.size() < kJudged) {
-                    if (!file.readAt(reader.offset() + skip + from, more, kJudged, error))
-                        return fail();
-                    judged = more;
+        // A window that reads as UTF-8 is checked and searched a piece at a
+        // time: the search then reads each piece from the cache that the
+        // check brought it into. Where no line is printed before its check,
+        // the search may check a piece on its way, so ASCII without a match
+        // is read once. Lines stay UTF-8 up to the first that is not.
+        size_t done = to;
+        size_t at = from; // start of the lines not yet scanned in this window
+        if (checkUtf8) {
+            const bool pieces = !across && scan.linesStandAlone();
+            while (at < to && !stopped) {
+                size_t end = pieces ? pieceEnd(data, at, to) : to;
+                std::string_view piece = data.substr(at, end - at);
+                bool valid = true;
+                const long selectedBefore = scan.selected();
+                if (pieces && onTheWay)
+                    stopped = !scan.scan(data, at, end, nullptr, &valid);
+                else if ((valid = isValidUtf8(piece)))
+                    stopped = !scan.scan(data, at, end, across && !reader.eof() ? &done : nullptr);
+                // After a piece with matches the check goes first again,
+                // which reads a piece full of them faster (measured).
+                onTheWay = scan.selected() == selectedBefore;
+                if (!valid) {
+                    if (pieces) {
+                        // Nothing of the piece was printed: its lines before
+                        // the first that is not UTF-8 are searched as such.
+                        size_t good = at + validUtf8Length(piece);
+                        const void* nl = memrchr(data.data() + at, '\n', good - at);
+                        good =
+                            nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1
+                               : at;
+                        if (good > at)
+                            stopped = !scan.scan(data, at, good);
+                        at = good;
+                    }
+                    checkUtf8 = false;
+                    // Text marked as UTF-8 keeps its characters; stray bytes
+                    // match nothing.
+                    TextKind next = TextKind::Bytes;
+                    if (!bom) {
+                        // Judged on what follows here: the text before may all be ASCII.
+                        std::string_view judged = data.substr(at);
+                        std::string more;
+                        if (file.regular() && judged.size() < kJudged) {
+                            if (!file.readAt(reader.offset() + skip + at, more, kJudged, error))
+                                return fail();
+                            judged = more;
+                        }
+                        next = detectDoubleByteEncoding(judged.substr(0, kJudged));
+                    }
+                    scan.setKind(next);
+                    break;
                 }
-                next = detectDoubleByteEncoding(judged.substr(0, kJudged));
+                at = end;
             }
-            scan.setKind(next);
         }
         // A search across lines leaves a match that may go on past the
         // window to the next one.
-        size_t done = to;
-        if (!scanned)
-            stopped = !scan.scan(data, from, to, across && !reader.eof() ? &done : nullptr);
-        checkOnTheWay = scan.selected() == selectedBefore;
+        if (!stopped && at < to)
+            stopped = !scan.scan(data, at, to, across && !reader.eof() ? &done : nullptr);
         if (reader.truncated() || (reader.eof() && file.regular() &&
                                    reader.offset() + reader.view().size() < file.size())) {
             error = "the file shrank while it was searched";

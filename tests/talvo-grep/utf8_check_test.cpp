@@ -10,27 +10,32 @@
 
 namespace {
 
-// Reference: one sequence at a time by the definition.
-bool referenceValid(const std::string& s) {
+// Reference: one sequence at a time by the definition. The length of the
+// text before its first fault.
+size_t referenceLength(const std::string& s) {
     size_t i = 0;
     while (i < s.size()) {
         auto c = static_cast<unsigned char>(s[i]);
         size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
         if (n == 0 || i + n > s.size())
-            return false;
+            return i;
         char32_t cp = n == 1 ? c : c & (0x7F >> n);
         for (size_t k = 1; k < n; ++k) {
             auto t = static_cast<unsigned char>(s[i + k]);
             if ((t & 0xC0) != 0x80)
-                return false;
+                return i;
             cp = (cp << 6) | (t & 0x3F);
         }
         static const char32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
         if (cp < minimum[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+            return i;
         i += n;
     }
-    return true;
+    return i;
+}
+
+bool referenceValid(const std::string& s) {
+    return referenceLength(s) == s.size();
 }
 
 class Utf8CheckAt : public talvo::test::EveryVectorLevel {};
@@ -65,6 +70,7 @@ TEST_P(Utf8CheckAt, AgreesWithTheDefinitionAtEveryOffset) {
                 std::string s(len, 'a');
                 s.replace(at, f.size(), f);
                 ASSERT_EQ(talvo::grep::isValidUtf8(s), referenceValid(s)) << len << " " << at;
+                ASSERT_EQ(talvo::grep::validUtf8Length(s), referenceLength(s)) << len << " " << at;
             }
         }
         // A sequence cut by the end of the text.
@@ -82,6 +88,7 @@ TEST_P(Utf8CheckAt, AgreesWithTheDefinitionAtEveryOffset) {
         if (round % 2)
             s[rng() % s.size()] = static_cast<char>(rng() & 0xFF);
         ASSERT_EQ(talvo::grep::isValidUtf8(s), referenceValid(s)) << round;
+        ASSERT_EQ(talvo::grep::validUtf8Length(s), referenceLength(s)) << round;
     }
     // Runs of ASCII of every length between characters and faults, so that
     // the check passes over ASCII in large steps and stops inside a

@@ -157,6 +157,33 @@ TEST_F(Windows, AnAsciiStringInsideDoubleByteCharactersOfALaterWindow) {
     }
 }
 
+TEST_F(Windows, Utf8LinesBeforeTheFirstThatIsNotStayUtf8) {
+    // Past the first mebibyte, which is judged whole, text that stops
+    // reading as UTF-8 is judged again from the line where it stops: the
+    // UTF-8 lines of the same window before that line are still found.
+    std::string utf8;
+    for (int i = 0; i < 40000; ++i)
+        utf8 += "行 " + std::to_string(i) +
+                (i % 100 == 0 ? " ファイルを開く\n" : " 日本語のテキストです\n");
+    std::string sjis;
+    for (int i = 0; i < 50; ++i)
+        sjis += i % 5 == 0 ? "ファイルを閉じる\n" : "シフトJISの行\n";
+    g.write("turn.txt", utf8 + convert(sjis, "CP932"));
+    auto expectLines = [&](const std::string& layout) {
+        EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "ファイル", "turn.txt"}).out, "410\n") << layout;
+        EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "開く$", "turn.txt"}).out, "400\n") << layout;
+        RunResult r = g.run("cgrep.exe", {"-n", "-e", "閉じる", "turn.txt"});
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "40001:ファイルを閉じる\n") << layout;
+    };
+    expectLines("default");
+    for (const char* way : {"read", "map"}) {
+        for (const char* size : {"4096", "65536"}) {
+            WindowSize w(size, way);
+            expectLines(std::string(way) + " " + size);
+        }
+    }
+}
+
 TEST_F(Windows, BinaryFilesAndLinesLongerThanTheWindow) {
     g.write("bin.dat", std::string("abc\0def alpha\n", 14) + std::string(5000, 'y') + "\n");
     g.write("long.txt",
