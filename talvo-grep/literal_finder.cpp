@@ -14,6 +14,11 @@
 namespace talvo::grep {
 
 namespace {
+// How far ahead of the search its text is asked for: where a window comes
+// straight from the page cache through a map, the processor's own
+// prefetching alone leaves the loop waiting for memory (measured).
+constexpr size_t kPrefetchAhead = 4096;
+
 // How common each byte is (255 the most common), only the order counts:
 // ASCII as in a mix of source code and English prose (the blank, "e", "_",
 // "t"), bytes from 0x80 on as in Japanese UTF-8 text, where the lead byte
@@ -137,6 +142,7 @@ __attribute__((target("avx2"))) size_t findAvx2(const char* h, size_t n, size_t&
     size_t hit = std::string_view::npos;
     // Two blocks a step: a candidate is looked for once per 64 bytes.
     for (; at + 64 + longest - 1 <= n; at += 64) {
+        _mm_prefetch(h + at + kPrefetchAhead, _MM_HINT_T0);
         uint64_t mask = startsAvx2<N, Probe>(h + at, count, q, seen) |
                         static_cast<uint64_t>(startsAvx2<N, Probe>(h + at + 32, count, q, seen))
                             << 32;
@@ -174,6 +180,7 @@ __attribute__((target("avx512f,avx512bw"))) size_t findAvx512(const char* h, siz
     size_t at = atOut;
     __m512i seen = _mm512_setzero_si512();
     for (; at + 64 + longest - 1 <= n; at += 64) {
+        _mm_prefetch(h + at + kPrefetchAhead, _MM_HINT_T0);
         uint64_t mask = 0;
         for (size_t j = 0; j < count; ++j) {
             __m512i v1 = _mm512_loadu_si512(h + at + r1[j]);
