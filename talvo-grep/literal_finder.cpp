@@ -357,6 +357,8 @@ size_t LiteralFinder::find(std::string_view haystack, size_t from, size_t* lengt
         hit = findVector<1>(h, n, at, all, high != nullptr);
     else if (keys_.size() == 2)
         hit = findVector<2>(h, n, at, all, high != nullptr);
+    else if (keys_.size() == 3)
+        hit = findVector<3>(h, n, at, all, high != nullptr);
     else if (keys_.size() <= kMostStrings)
         hit = findVector<0>(h, n, at, all, high != nullptr);
 #endif
