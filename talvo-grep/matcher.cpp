@@ -989,9 +989,10 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
     if (valid) {
         *valid = true;
         // Only the literal finder tells on its way whether it read ASCII
-        // alone; every other way checks first.
-        bool onTheWay = kind == TextKind::Utf8 && first.plain && !others && !first.everyLine &&
-                        !spec_.crossLines;
+        // alone: where it finds the string or the string every match holds,
+        // the check waits for what it finds; every other way checks first.
+        bool onTheWay = kind == TextKind::Utf8 && (first.plain || (first.hs && first.rare)) &&
+                        !others && !first.everyLine && !spec_.crossLines;
         if (!onTheWay) {
             *valid = isValidUtf8(data);
             if (!*valid)
@@ -1040,6 +1041,31 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
         return !failed;
     }
 
+    // While data is unchecked: [0, ascii) is known to hold ASCII alone, and
+    // the rest is checked before the first line is reported or handed to the
+    // engine. A buffer of ASCII without a match is then read once, not twice.
+    size_t ascii = 0;
+    bool* unchecked = valid;
+    auto settle = [&] {
+        if (!unchecked)
+            return true;
+        *unchecked = isValidUtf8(data.substr(ascii));
+        bool ok = *unchecked;
+        unchecked = nullptr;
+        return ok;
+    };
+    // The next string from s, telling on its way how far data is ASCII.
+    auto findFrom = [&](const LiteralFinder& lit, size_t s, size_t* length) {
+        bool high = true;
+        size_t at = lit.find(data, s, length, unchecked && ascii >= s ? &high : nullptr);
+        if (!high) {
+            ascii = at == std::string_view::npos ? data.size() : at;
+            if (at != std::string_view::npos && lit.ascii())
+                ascii = at + *length;
+        }
+        return at;
+    };
+
     if (first.plain) {
         // Each occurrence of a string with what it needs beside it decides
         // its line; the search goes on after that line's end.
@@ -1048,28 +1074,9 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
         const LiteralFinder& lit = *first.plain;
         size_t s = 0;
         size_t ls = 0; // start of the line that holds s
-        // While data is unchecked: [0, ascii) is known to hold ASCII alone,
-        // and the rest is checked before the first line is reported. A
-        // buffer of ASCII without a match is then read once, not twice.
-        size_t ascii = 0;
-        bool* unchecked = valid;
-        auto settle = [&] {
-            if (!unchecked)
-                return true;
-            *unchecked = isValidUtf8(data.substr(ascii));
-            bool ok = *unchecked;
-            unchecked = nullptr;
-            return ok;
-        };
         while (s < data.size()) {
             size_t length = 0;
-            bool high = true;
-            size_t at = lit.find(data, s, &length, unchecked && ascii >= s ? &high : nullptr);
-            if (!high) {
-                ascii = at == std::string_view::npos ? data.size() : at;
-                if (at != std::string_view::npos && lit.ascii())
-                    ascii = at + length;
-            }
+            size_t at = findFrom(lit, s, &length);
             if (at == std::string_view::npos)
                 break;
             const void* nl = at > s ? memrchr(data.data() + s, '\n', at - s) : nullptr;
@@ -1106,11 +1113,15 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
             while (pos < data.size()) {
                 if (tried >= kLinesBeforeDense && tried * kDenseSpacing > pos)
                     break;
-                size_t at = lit.find(data, pos);
+                size_t length = 0;
+                size_t at = findFrom(lit, pos, &length);
                 if (at == std::string_view::npos) {
                     pos = data.size();
                     break;
                 }
+                if (!settle())
+                    return true; // the engine reads only UTF-8; nothing reported
+
                 const void* nl = at > pos ? memrchr(data.data() + pos, '\n', at - pos) : nullptr;
                 size_t ls =
                     nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : pos;
@@ -1136,6 +1147,9 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                 pos = e + 1;
             }
         }
+        // The rest is checked before the engine reads it, or at the end.
+        if (!settle())
+            return true;
         while (!stop && pos < data.size()) {
             size_t end = std::min(data.size(), pos + kChunk);
             if (end < data.size()) {

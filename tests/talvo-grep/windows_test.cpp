@@ -147,6 +147,8 @@ TEST_F(Windows, AnAsciiStringInsideDoubleByteCharactersOfALaterWindow) {
         EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "AB", "mixed.txt"}).out, "29\n") << layout;
         EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "\\\\x", "mixed.txt"}).out, "0\n") << layout;
         EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "ソ", "mixed.txt"}).out, "40\n") << layout;
+        // Found by its string first, then by the engine.
+        EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "\\bAB\\b", "mixed.txt"}).out, "29\n") << layout;
     };
     expectCounts("default");
     for (const char* way : {"read", "map"}) {
