@@ -104,6 +104,8 @@ struct Term {
         int least = 0;                // how many of them the match needs
     };
     Flank before, after;
+    // With plain: the string counts only where it stands as a word.
+    bool wordFlanks = false;
     // A string that every match holds (UTF-8), to find candidate lines.
     std::unique_ptr<LiteralFinder> rare;
     // A whole-word search for plain text: the text in the file's bytes,
@@ -573,6 +575,16 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, bool sc
             }
         }
     }
+    if (engine && kind == TextKind::Utf8 && eo.wholeWord && !eo.wholeLine && !spec.ignoreCase &&
+        !t.wordLiteral.empty()) {
+        // A plain word is found by itself too, and its neighbours read where
+        // it occurs: the engine found the line, and the word was then looked
+        // for in it again (Japanese text: -w took 1.6 times as long).
+        t.plain = std::make_unique<LiteralFinder>(t.wordLiteral);
+        t.wordFlanks = true;
+        t.hsExact = true;
+        return true;
+    }
     if (engine) {
         unsigned flags = HS_FLAG_MULTILINE | HS_FLAG_ALLOWEMPTY;
         if (kind == TextKind::Utf8)
@@ -781,6 +793,9 @@ namespace {
 // True when the string found at [at, end) of the line that starts at ls has
 // the characters its flanks need beside it, within the line.
 bool flanksHold(const Term& t, std::string_view data, size_t ls, size_t at, size_t end) {
+    if (t.wordFlanks)
+        return !wordCharBefore(TextKind::Utf8, data, at) &&
+               !wordCharAfter(TextKind::Utf8, data, end);
     auto u = reinterpret_cast<const unsigned char*>(data.data());
     size_t pos = at;
     for (int k = 0; k < t.before.least; ++k) {
@@ -983,7 +998,7 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
     bool legacy = isLegacy(kind);
     // Lines found by the first term still need every check that it skipped.
     bool confirmFirst = legacy || spec_.word || !first.hsExact;
-    if (first.everyLine)
+    if (first.everyLine || first.wordFlanks)
         confirmFirst = false;
     bool others = set->terms.size() > 1;
     if (valid) {
