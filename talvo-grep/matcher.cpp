@@ -1136,7 +1136,6 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                 }
                 if (!settle())
                     return true; // the engine reads only UTF-8; nothing reported
-
                 const void* nl = at > pos ? memrchr(data.data() + pos, '\n', at - pos) : nullptr;
                 size_t ls =
                     nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : pos;

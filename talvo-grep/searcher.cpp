@@ -390,6 +390,24 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
     // for the message about a line too long to search.
     if (!file.regular())
         scan.countAllLines();
+    // Where text stops reading as UTF-8, at offset at of data: text marked
+    // as UTF-8 keeps its characters (stray bytes match nothing), other text
+    // is judged on what follows there, as the text before may all be ASCII.
+    auto turnFrom = [&](std::string_view data, size_t at) {
+        TextKind next = TextKind::Bytes;
+        if (!bom) {
+            std::string_view judged = data.substr(at);
+            std::string more;
+            if (file.regular() && judged.size() < kJudged) {
+                if (!file.readAt(reader.offset() + skip + at, more, kJudged, error))
+                    return false;
+                judged = more;
+            }
+            next = detectDoubleByteEncoding(judged.substr(0, kJudged));
+        }
+        scan.setKind(next);
+        return true;
+    };
     size_t from = 0; // start of the lines not yet scanned, in data
     bool stopped = false;
     const bool across = m_.crossesLines();
@@ -447,21 +465,8 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
                         at = good;
                     }
                     checkUtf8 = false;
-                    // Text marked as UTF-8 keeps its characters; stray bytes
-                    // match nothing.
-                    TextKind next = TextKind::Bytes;
-                    if (!bom) {
-                        // Judged on what follows here: the text before may all be ASCII.
-                        std::string_view judged = data.substr(at);
-                        std::string more;
-                        if (file.regular() && judged.size() < kJudged) {
-                            if (!file.readAt(reader.offset() + skip + at, more, kJudged, error))
-                                return fail();
-                            judged = more;
-                        }
-                        next = detectDoubleByteEncoding(judged.substr(0, kJudged));
-                    }
-                    scan.setKind(next);
+                    if (!turnFrom(data, at))
+                        return fail();
                     break;
                 }
                 at = end;
