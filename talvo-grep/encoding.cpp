@@ -711,6 +711,18 @@ Encoding::Encoding(TextKind kind) : kind_(kind) {
     });
     std::stable_sort(reverse_.begin(), reverse_.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    // dbcs_ holds only pairs that charLength takes as one character; those
+    // of four UTF-8 bytes are decoded one step at a time.
+    utf8Pairs_.assign(65536, 0);
+    for (unsigned i = 0x8000; i < 65536; ++i) {
+        char32_t cp = dbcs_[i];
+        if (cp == 0 || cp >= 0x10000)
+            continue;
+        uint32_t bytes = cp < 0x800 ? (0xC0 | (cp >> 6)) | (0x80 | (cp & 0x3F)) << 8 | 2u << 24
+                                    : (0xE0 | (cp >> 12)) | (0x80 | ((cp >> 6) & 0x3F)) << 8 |
+                                          (0x80 | (cp & 0x3F)) << 16 | 3u << 24;
+        utf8Pairs_[i] = cp < 0x80 ? cp | 1u << 24 : bytes;
+    }
 }
 
 const Encoding& Encoding::get(TextKind kind) {
@@ -805,9 +817,28 @@ void Encoding::appendDecoded(std::string& out, std::string_view text) const {
     auto p = reinterpret_cast<const unsigned char*>(text.data());
     auto end = p + text.size();
     while (p < end) {
+        // Most printed text is ASCII and two-byte characters: the first
+        // eight bytes at a time, the second through a table of their UTF-8.
+        uint64_t eight;
+        if (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080u) == 0)) {
+            std::memcpy(o, p, 8);
+            o += 8;
+            p += 8;
+            continue;
+        }
         if (*p < 0x80) {
             *o++ = *p++;
             continue;
+        }
+        if (end - p >= 2) {
+            if (uint32_t u = utf8Pairs_[p[0] * 256 + p[1]]; u != 0) {
+                o[0] = static_cast<unsigned char>(u);
+                o[1] = static_cast<unsigned char>(u >> 8);
+                o[2] = static_cast<unsigned char>(u >> 16);
+                o += u >> 24;
+                p += 2;
+                continue;
+            }
         }
         size_t n = charLength(p, end);
         char32_t c = decode(p, n);

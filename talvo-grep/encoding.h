@@ -86,6 +86,10 @@ private:
     // EUC-JP: single for ASCII, dbcs for two bytes (0x8E kana included),
     // triple[(b2-0xA1)*94+(b3-0xA1)] for 0x8F b2 b3.
     std::vector<char32_t> single_, dbcs_, triple_;
+    // The characters of dbcs_ in UTF-8 for appendDecoded: the bytes from
+    // the lowest, their count in the top byte; 0 where they are decoded
+    // one by one.
+    std::vector<uint32_t> utf8Pairs_;
     std::vector<std::pair<char32_t, std::string>> reverse_; // sorted by code point
 };
 

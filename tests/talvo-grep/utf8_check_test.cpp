@@ -143,3 +143,57 @@ TEST(DoubleByteBoundary, AgreesWithTheWalkFromTheLineStart) {
 }
 
 } // namespace
+
+namespace {
+
+// Printed Shift-JIS and EUC-JP lines come out in UTF-8 as the character-by-
+// character decoding gives them, whatever the bytes: runs of ASCII longer
+// and shorter than a block, characters cut at the end, invalid bytes.
+TEST(DoubleByteDecoding, AgreesWithDecodingCharacterByCharacter) {
+    using talvo::grep::Encoding;
+    using talvo::grep::TextKind;
+    auto utf8 = [](std::string& out, char32_t c) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            return;
+        }
+        int n = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        static const unsigned char lead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+        out += static_cast<char>(lead[n] | (c >> (6 * (n - 1))));
+        for (int k = n - 2; k >= 0; --k)
+            out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+    };
+    const unsigned char alphabet[] = {0x0A, 0x41, 0x40, 0x7E, 0x80, 0x81, 0x82, 0x83, 0x8E, 0x8F,
+                                      0x9F, 0xA0, 0xA1, 0xA4, 0xA5, 0xB0, 0xDF, 0xE0, 0xFC, 0xFE};
+    std::mt19937 random(11);
+    for (TextKind kind : {TextKind::ShiftJis, TextKind::EucJp}) {
+        const Encoding& enc = Encoding::get(kind);
+        for (int round = 0; round < 20000; ++round) {
+            std::string text(random() % 40, '\0');
+            for (char& c : text) {
+                unsigned r = random() % 8;
+                c = static_cast<char>(r < 3   ? 'a' + random() % 26
+                                      : r < 7 ? alphabet[random() % sizeof alphabet]
+                                              : random() % 256);
+            }
+            auto p = reinterpret_cast<const unsigned char*>(text.data());
+            auto end = p + text.size();
+            std::string want = "kept";
+            while (p < end) {
+                // ASCII as it is, NUL too.
+                size_t n = enc.charLength(p, end);
+                if (*p < 0x80)
+                    want += static_cast<char>(*p);
+                else
+                    utf8(want, enc.decode(p, n));
+                p += n;
+            }
+            std::string got = "kept";
+            enc.appendDecoded(got, text);
+            ASSERT_EQ(got, want) << (kind == TextKind::ShiftJis ? "Shift-JIS" : "EUC-JP")
+                                 << " round " << round;
+        }
+    }
+}
+
+} // namespace
