@@ -82,19 +82,28 @@ struct Tally {
     size_t kana = 0; // full-width hiragana and katakana, the commonest characters
 };
 
-Tally tallyUtf8(std::string_view data, size_t stopAfterErrors) {
+// p past its run of ASCII, eight bytes at a time: most of the text that
+// the judgements walk, even in Japanese files (markup, code, blanks).
+const unsigned char* skipAscii(const unsigned char* p, const unsigned char* end) {
+    while (end - p >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        if (w & 0x8080808080808080ULL) {
+            break;
+        }
+        p += 8;
+    }
+    return p;
+}
+
+// The UTF-8 sequences and stray bytes of data, up to the first stray byte
+// after which stop(tally, bytes left) holds.
+template <typename Stop> Tally tallyUtf8(std::string_view data, Stop stop) {
     Tally t;
     auto p = reinterpret_cast<const unsigned char*>(data.data());
     auto end = p + data.size();
     while (p < end) {
-        while (end - p >= 8) {
-            uint64_t w;
-            std::memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ULL) {
-                break;
-            }
-            p += 8;
-        }
+        p = skipAscii(p, end);
         if (p >= end) {
             break;
         }
@@ -104,7 +113,8 @@ Tally tallyUtf8(std::string_view data, size_t stopAfterErrors) {
         }
         size_t n = utf8SequenceLength(p, end);
         if (n == 0) {
-            if (++t.errors >= stopAfterErrors) {
+            ++t.errors;
+            if (stop(t, static_cast<size_t>(end - p))) {
                 return t;
             }
             ++p;
@@ -365,7 +375,19 @@ bool validUtf8Fast(std::string_view data) {
         done = s;
     }
 #endif
-    return tallyUtf8(data.substr(done), 1).errors == 0;
+    return tallyUtf8(data.substr(done), [](const Tally&, size_t) { return true; }).errors == 0;
+}
+
+// A legacy reading counts as valid text when it has double-byte characters and
+// at most one invalid byte in twenty of them (a damaged byte must not turn
+// a Japanese file into bytes, but Latin-1 text must not pass as Japanese).
+constexpr size_t kCharactersPerError = 20;
+bool readsAsText(const Tally& t) {
+    return t.multibyte > 0 && t.errors * kCharactersPerError <= t.multibyte;
+}
+// No reading of the bytes left can make it so: each character takes two.
+bool cannotReadAsText(const Tally& t, size_t left) {
+    return t.errors * kCharactersPerError > t.multibyte + left / 2;
 }
 
 bool sjisLead(unsigned char c) {
@@ -382,7 +404,7 @@ Tally tallySjis(std::string_view data) {
     Tally t;
     auto p = reinterpret_cast<const unsigned char*>(data.data());
     auto end = p + data.size();
-    while (p < end) {
+    while ((p = skipAscii(p, end)) < end) {
         unsigned char c = *p;
         if (c < 0x80) {
             ++p;
@@ -396,6 +418,9 @@ Tally tallySjis(std::string_view data) {
         } else {
             ++t.errors;
             ++p;
+            // What the rest holds would not change the judgement.
+            if (cannotReadAsText(t, static_cast<size_t>(end - p)))
+                return t;
         }
     }
     return t;
@@ -405,7 +430,7 @@ Tally tallyEuc(std::string_view data) {
     Tally t;
     auto p = reinterpret_cast<const unsigned char*>(data.data());
     auto end = p + data.size();
-    while (p < end) {
+    while ((p = skipAscii(p, end)) < end) {
         unsigned char c = *p;
         if (c < 0x80) {
             ++p;
@@ -422,16 +447,12 @@ Tally tallyEuc(std::string_view data) {
         } else {
             ++t.errors;
             ++p;
+            // What the rest holds would not change the judgement.
+            if (cannotReadAsText(t, static_cast<size_t>(end - p)))
+                return t;
         }
     }
     return t;
-}
-
-// A legacy reading counts as valid text when it has double-byte characters and
-// at most one invalid byte in twenty of them (a damaged byte must not turn
-// a Japanese file into bytes, but Latin-1 text must not pass as Japanese).
-bool readsAsText(const Tally& t) {
-    return t.multibyte > 0 && t.errors * 20 <= t.multibyte;
 }
 
 } // namespace
@@ -494,7 +515,9 @@ TextKind detectDoubleByteEncoding(std::string_view data) {
     // Japanese may read as Shift-JIS as well, but Shift-JIS and EUC-JP text
     // seldom holds valid UTF-8 sequences and never eight to one bad byte.
     // Read as bytes, it is searched as UTF-8 with the stray bytes as U+FFFD.
-    Tally utf8 = tallyUtf8(sample, SIZE_MAX);
+    // Walked only while that may still hold: a sequence is two bytes or more.
+    Tally utf8 = tallyUtf8(
+        sample, [](const Tally& t, size_t left) { return t.errors * 8 > t.multibyte + left / 2; });
     if (utf8.multibyte > 0 && utf8.errors * 8 <= utf8.multibyte)
         return TextKind::Bytes;
     Tally sjis = tallySjis(sample);
