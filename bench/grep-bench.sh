@@ -11,6 +11,8 @@
 # shows each way forced (TALVO_GREP_READ=read, =map), beside ripgrep's
 # default (a map) its --no-mmap reading, and after the times each program's
 # peak resident memory in MiB (the largest of its runs, /usr/bin/time).
+# ROWS, an extended regular expression, runs only the cases whose names it
+# matches (ROWS='^ja ' for the Japanese ones, say).
 # Peers and corpus packages: bench/install-peers.sh.
 set -euo pipefail
 export LC_ALL=C.UTF-8
@@ -63,6 +65,7 @@ printf '%-26s %7s %7s %7s %7s %7s %7s %7s %6s %6s  %-21s %s\n' case talvo t:read
   rg rg:read ugrep ratio vsGNU "MiB talvo/grep/rg/ug" lines
 row() { # row NAME DIR TALVO GREP RG UGREP (commands as strings; "-" = not run)
   local name=$1 dir=$2
+  [[ -n ${ROWS:-} && ! $name =~ $ROWS ]] && return 0
   shift 2
   # talvo-grep with each way of reading forced, ripgrep reading instead of mapping.
   local rgRead=-
