@@ -23,6 +23,12 @@ constexpr size_t kMapWindow = 8 << 20;
 // twice as many each time the choice holds.
 constexpr uint64_t kProbeEvery = 128ull << 20;
 constexpr uint64_t kProbeEveryMost = 1ull << 30;
+// The second trial comes sooner: the kernel's read-ahead starts small and
+// grows, and with it the pages it holds a file in, so the first windows of
+// a file can be held as no later ones are. On a file held in large pages
+// the first trial found mapping slower than reading (0.12-0.16 against
+// 0.11-0.15 ns a byte), the trial at 140 MiB 1.3 times faster.
+constexpr uint64_t kFirstProbeAfter = 32ull << 20;
 // The other way is taken when its windows take this much less time. The
 // windows compared lie side by side and the other way's middle one is held
 // to this way's best, which keeps a slow window or two from turning the
@@ -426,7 +432,7 @@ ReadMode WindowReader::choose(uint64_t offset) {
         return ReadMode::Read;
     // Three windows each way first: read, then mapped.
     if (samples_[0] < 3 || samples_[1] < 3) {
-        nextProbe_ = offset + kProbeEvery;
+        nextProbe_ = offset + kFirstProbeAfter;
         probeEvery_ = kProbeEvery;
         probing_ = samples_[0] >= 3;
         return probing_ ? ReadMode::Map : ReadMode::Read;

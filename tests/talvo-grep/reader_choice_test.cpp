@@ -202,6 +202,32 @@ TEST(ReaderChoice, TurnsWhenALaterTrialFindsTheOtherWayCheaper) {
     EXPECT_GT(lateMapped * 10, late * 9);
 }
 
+TEST(ReaderChoice, TriesAgainSoonAfterTheFirstTrial) {
+    if (std::getenv("TALVO_GREP_READ"))
+        GTEST_SKIP() << "a way is forced";
+    // The kernel held the first 16 MiB in small pages, where mapping is the
+    // costlier way, and the rest in large ones, where it is the cheaper:
+    // the reader maps from the second trial on, well before the end.
+    uint64_t late = 0, lateMapped = 0;
+    readThrough(
+        [](ReadMode m, bool) {
+            bool head = windowAt < (16u << 20);
+            if (m == ReadMode::Map)
+                return head ? 0.8 : 0.3;
+            return 0.5;
+        },
+        true, fakeClock, 96 << 20,
+        [&](const WindowReader& r) {
+            if (r.offset() < (56u << 20))
+                return;
+            late += r.view().size();
+            if (r.mode() == ReadMode::Map)
+                lateMapped += r.view().size();
+        });
+    EXPECT_GT(late, 0u);
+    EXPECT_GT(lateMapped * 10, late * 9);
+}
+
 TEST(ReaderChoice, IsNotSwayedByTheStartOfReadingAhead) {
     if (std::getenv("TALVO_GREP_READ") || std::getenv("TALVO_GREP_READAHEAD"))
         GTEST_SKIP() << "a way is forced";
