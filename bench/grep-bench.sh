@@ -12,7 +12,9 @@
 # default (a map) its --no-mmap reading, and after the times each program's
 # peak resident memory in MiB (the largest of its runs, /usr/bin/time).
 # ROWS, an extended regular expression, runs only the cases whose names it
-# matches (ROWS='^ja ' for the Japanese ones, say).
+# matches (ROWS='^ja ' for the Japanese ones, say). WARM is the command that
+# puts the large files back into the page cache before each row (default
+# cat); page-cache.py says how to time both kinds of machine on one.
 # Peers and corpus packages: bench/install-peers.sh.
 set -euo pipefail
 export LC_ALL=C.UTF-8
@@ -69,8 +71,8 @@ row() { # row NAME DIR TALVO GREP RG UGREP (commands as strings; "-" = not run)
   shift 2
   # Back into the page cache: on some machines the kernel or the host drops
   # cached pages within minutes, and a row then times the disk.
-  cat "$C/big.txt" "$C"/ja/*-x12.txt >/dev/null
-  [[ $dir == "$C/tree/"* ]] && find "$dir" -type f -exec cat {} + >/dev/null
+  ${WARM:-cat} "$C/big.txt" "$C"/ja/*-x12.txt >/dev/null
+  [[ $dir == "$C/tree/"* ]] && find "$dir" -type f -exec ${WARM:-cat} {} + >/dev/null
   # talvo-grep with each way of reading forced, ripgrep reading instead of mapping.
   local rgRead=-
   [[ $3 != - ]] && rgRead="rg --no-mmap ${3#rg }"
