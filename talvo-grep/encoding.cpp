@@ -738,13 +738,14 @@ Encoding::Encoding(TextKind kind) : kind_(kind) {
     // of four UTF-8 bytes are decoded one step at a time.
     utf8Pairs_.assign(65536, 0);
     for (unsigned i = 0x8000; i < 65536; ++i) {
-        char32_t cp = dbcs_[i];
-        if (cp == 0 || cp >= 0x10000)
+        if (dbcs_[i] == 0 || dbcs_[i] >= 0x10000)
             continue;
-        uint32_t bytes = cp < 0x800 ? (0xC0 | (cp >> 6)) | (0x80 | (cp & 0x3F)) << 8 | 2u << 24
-                                    : (0xE0 | (cp >> 12)) | (0x80 | ((cp >> 6) & 0x3F)) << 8 |
-                                          (0x80 | (cp & 0x3F)) << 16 | 3u << 24;
-        utf8Pairs_[i] = cp < 0x80 ? cp | 1u << 24 : bytes;
+        std::string bytes;
+        appendUtf8(bytes, dbcs_[i]);
+        uint32_t packed = static_cast<uint32_t>(bytes.size()) << 24;
+        for (size_t k = 0; k < bytes.size(); ++k)
+            packed |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[k])) << (8 * k);
+        utf8Pairs_[i] = packed;
     }
 }
 
@@ -842,11 +843,9 @@ void Encoding::appendDecoded(std::string& out, std::string_view text) const {
     while (p < end) {
         // Most printed text is ASCII and two-byte characters: the first
         // eight bytes at a time, the second through a table of their UTF-8.
-        uint64_t eight;
-        if (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080u) == 0)) {
-            std::memcpy(o, p, 8);
-            o += 8;
-            p += 8;
+        if (const unsigned char* ascii = skipAscii(p, end); ascii != p) {
+            for (; p < ascii; p += 8, o += 8) // whole blocks of eight
+                std::memcpy(o, p, 8);
             continue;
         }
         if (*p < 0x80) {
