@@ -13,8 +13,6 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -224,20 +222,7 @@ Run searchAll(const Options& o, const Matcher& m, FileList& files, unsigned thre
 
 } // namespace
 
-int runMain(int argc, char** argv);
-
 int main(int argc, char** argv) {
-    int status = runMain(argc, argv);
-    if (hyperscanStillCompiling()) {
-        // Not worth waiting for: the search is done.
-        os::flushOut();
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-    return status;
-}
-
-int runMain(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::optional<Dialect> dialect = dialectFromProgramName(argc > 0 ? argv[0] : "");
     if (!dialect) {

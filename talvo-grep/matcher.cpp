@@ -2,18 +2,17 @@
 #include "talvo-grep/matcher.h"
 
 #include "talvo-grep/literal_finder.h"
+#include "talvo-grep/os.h"
 #include "talvo-grep/pattern_cost.h"
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <hs/hs.h>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
+#include <optional>
 #include <vector>
 
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -195,82 +194,48 @@ std::chrono::milliseconds compileBudget() {
     return budget;
 }
 
-// Compiles past their budget, left to finish on their own threads.
-struct Lingering {
-    std::mutex m;
-    std::vector<std::thread> threads;
-};
-Lingering& lingering() {
-    static auto* l = new Lingering; // never destroyed: threads may outlive exit's destructors
-    return *l;
-}
-void joinLingering() {
-    Lingering& l = lingering();
-    std::lock_guard lock(l.m);
-    for (auto& t : l.threads)
-        t.join();
-    l.threads.clear();
-}
-
 enum class Compiled { Ok, Failed, TooSlow };
 
-// hs_compile within compileBudget(), on a thread of its own.
+hs_database_t* compileHere(const std::string& text, unsigned flags) {
+    hs_database_t* db = nullptr;
+    hs_compile_error_t* err = nullptr;
+    if (hs_compile(text.c_str(), flags, HS_MODE_BLOCK, nullptr, &db, &err) == HS_SUCCESS)
+        return db;
+    hs_free_compile_error(err);
+    return nullptr;
+}
+
+// hs_compile within compileBudget(), in a child process: a compile past its
+// budget is killed there, instead of going on taking a core and its memory
+// (and holding up the end of the process) while the search goes on without it.
 Compiled compileBounded(const std::string& text, unsigned flags, hs_database_t*& db) {
-    struct Job {
-        std::mutex m;
-        std::condition_variable cv;
-        bool done = false;
-        bool abandoned = false;
-        hs_database_t* db = nullptr;
-    };
     db = nullptr;
-    auto job = std::make_shared<Job>();
-    std::thread worker;
-    try {
-        worker = std::thread([job, text, flags] {
-            hs_database_t* out = nullptr;
-            hs_compile_error_t* err = nullptr;
-            if (hs_compile(text.c_str(), flags, HS_MODE_BLOCK, nullptr, &out, &err) != HS_SUCCESS) {
-                hs_free_compile_error(err);
-                out = nullptr;
-            }
-            std::lock_guard lock(job->m);
-            if (job->abandoned && out)
-                hs_free_database(out);
-            else
-                job->db = out;
-            job->done = true;
-            job->cv.notify_all();
-        });
-    } catch (const std::system_error&) {
-        // No thread to be had: the compile takes what it takes.
-        hs_compile_error_t* err = nullptr;
-        if (hs_compile(text.c_str(), flags, HS_MODE_BLOCK, nullptr, &db, &err) == HS_SUCCESS)
-            return Compiled::Ok;
-        hs_free_compile_error(err);
-        db = nullptr;
-        return Compiled::Failed;
-    }
-    std::unique_lock lock(job->m);
-    if (compileBudget().count() > 0 &&
-        job->cv.wait_for(lock, compileBudget(), [&] { return job->done; })) {
-        db = job->db;
-        lock.unlock();
-        worker.join();
+    if (compileBudget().count() <= 0)
+        return Compiled::TooSlow;
+    auto compileAndSerialize = [&]() -> std::optional<std::string> {
+        hs_database_t* compiled = compileHere(text, flags);
+        char* bytes = nullptr;
+        size_t size = 0;
+        if (compiled == nullptr || hs_serialize_database(compiled, &bytes, &size) != HS_SUCCESS)
+            return std::nullopt;
+        return std::string(bytes, size);
+    };
+    std::string bytes;
+    switch (os::runInChild(compileAndSerialize, compileBudget(), bytes)) {
+    case os::ChildRun::Done:
+        if (hs_deserialize_database(bytes.data(), bytes.size(), &db) != HS_SUCCESS)
+            db = nullptr;
         return db ? Compiled::Ok : Compiled::Failed;
+    case os::ChildRun::Failed:
+        return Compiled::Failed;
+    case os::ChildRun::TooSlow:
+        return Compiled::TooSlow;
+    case os::ChildRun::NoChild:
+        break;
     }
-    job->abandoned = true;
-    lock.unlock();
-    Lingering& l = lingering();
-    std::lock_guard keep(l.m);
-    if (l.threads.empty()) {
-        // Whoever ends the process normally waits for them; talvo-grep
-        // itself ends without (see hyperscanStillCompiling).
-        static const bool registered = (std::atexit(joinLingering), true);
-        (void)registered;
-    }
-    l.threads.push_back(std::move(worker));
-    return Compiled::TooSlow;
+    // No process to be had: the compile takes what it takes.
+    db = compileHere(text, flags);
+    return db ? Compiled::Ok : Compiled::Failed;
 }
 
 std::string pcreError(int code) {
@@ -757,12 +722,6 @@ std::unique_ptr<Matcher> Matcher::create(const MatchSpec& spec, std::string& err
 }
 
 Matcher::~Matcher() = default;
-
-bool hyperscanStillCompiling() {
-    Lingering& l = lingering();
-    std::lock_guard lock(l.m);
-    return !l.threads.empty();
-}
 
 const CompiledSet* Matcher::compiled(TextKind kind, std::string& error) const {
     if (kind == TextKind::Utf16LE || kind == TextKind::Utf16BE)

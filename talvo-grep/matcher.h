@@ -108,9 +108,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// A Hyperscan compile that took too long is left running on its own thread
-// while the search goes on without it. True while one was: a process that
-// then returns from main waits for it, so talvo-grep ends with _Exit.
-bool hyperscanStillCompiling();
-
 } // namespace talvo::grep

@@ -12,10 +12,13 @@
 #include <iconv.h>
 #include <limits.h>
 #include <mutex>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -451,6 +454,84 @@ bool FileReader::spool(FileReader& from, std::string_view head, uint64_t limit,
     size_ = size;
     eof_ = false;
     return true;
+}
+
+ChildRun runInChild(const std::function<std::optional<std::string>()>& work,
+                    std::chrono::milliseconds budget, std::string& out) {
+    out.clear();
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return ChildRun::NoChild;
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return ChildRun::NoChild;
+    }
+    if (pid == 0) {
+        // Dies with the thread that waits for it, should that be killed.
+        ::close(fds[0]);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(1);
+        std::optional<std::string> bytes;
+        try {
+            bytes = work();
+        } catch (...) {
+        }
+        // The length first: a child that dies while writing leaves too few bytes.
+        uint64_t size = bytes ? bytes->size() : 0;
+        bool sent = bytes &&
+                    writeAll(fds[1], {reinterpret_cast<const char*>(&size), sizeof size}) &&
+                    writeAll(fds[1], *bytes);
+        _exit(sent ? 0 : 1);
+    }
+    ::close(fds[1]);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + budget;
+    bool tooSlow = false;
+    bool broken = false;
+    char chunk[64 << 10];
+    for (;;) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            tooSlow = true;
+            break;
+        }
+        pollfd p{fds[0], POLLIN, 0};
+        int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
+        if (ready < 0 && errno != EINTR) {
+            broken = true;
+            break;
+        }
+        if (ready <= 0)
+            continue;
+        ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+        if (n < 0 && errno != EINTR && errno != EAGAIN) {
+            broken = true;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (n > 0)
+            out.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
+    if (tooSlow || broken)
+        kill(pid, SIGKILL);
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    uint64_t size = 0;
+    if (!tooSlow && !broken && out.size() >= sizeof size) {
+        std::memcpy(&size, out.data(), sizeof size);
+        if (size == out.size() - sizeof size) {
+            out.erase(0, sizeof size);
+            return ChildRun::Done;
+        }
+    }
+    out.clear();
+    return tooSlow ? ChildRun::TooSlow : ChildRun::Failed;
 }
 
 namespace {

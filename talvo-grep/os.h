@@ -2,9 +2,11 @@
 // directories, memory mapping, character-set conversion and the core count.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -153,6 +155,15 @@ private:
 };
 
 unsigned coreCount();
+
+// Runs work in a child process and takes back the bytes it returns. A child
+// still at work when budget runs out is killed, so that nothing it started
+// outlives the call: neither its time nor its memory. Failed when work gives
+// nothing or the child dies; NoChild when no child can be started, and work
+// is then the caller's to run.
+enum class ChildRun { Done, Failed, TooSlow, NoChild };
+ChildRun runInChild(const std::function<std::optional<std::string>()>& work,
+                    std::chrono::milliseconds budget, std::string& out);
 
 // Writes all of text to standard output or standard error. Standard output
 // is buffered; a message, flushOut() or the end of the program writes it out.
