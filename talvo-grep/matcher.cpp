@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -205,23 +206,39 @@ hs_database_t* compileHere(const std::string& text, unsigned flags) {
     return nullptr;
 }
 
+// A compile in the child: the flags, then the pattern's text; the reply is
+// the serialized database.
+std::optional<std::string> compileRequested(std::string_view request) {
+    unsigned flags = 0;
+    if (request.size() < sizeof flags)
+        return std::nullopt;
+    std::memcpy(&flags, request.data(), sizeof flags);
+    hs_database_t* db = compileHere(std::string(request.substr(sizeof flags)), flags);
+    char* bytes = nullptr;
+    size_t size = 0;
+    std::optional<std::string> reply;
+    if (db != nullptr && hs_serialize_database(db, &bytes, &size) == HS_SUCCESS) {
+        reply.emplace(bytes, size);
+        std::free(bytes);
+    }
+    if (db != nullptr)
+        hs_free_database(db);
+    return reply;
+}
+
 // hs_compile within compileBudget(), in a child process: a compile past its
 // budget is killed there, instead of going on taking a core and its memory
 // (and holding up the end of the process) while the search goes on without it.
 Compiled compileBounded(const std::string& text, unsigned flags, hs_database_t*& db) {
+    static auto* compiler = new os::ChildWorker(compileRequested); // its child ends with us
     db = nullptr;
     if (compileBudget().count() <= 0)
         return Compiled::TooSlow;
-    auto compileAndSerialize = [&]() -> std::optional<std::string> {
-        hs_database_t* compiled = compileHere(text, flags);
-        char* bytes = nullptr;
-        size_t size = 0;
-        if (compiled == nullptr || hs_serialize_database(compiled, &bytes, &size) != HS_SUCCESS)
-            return std::nullopt;
-        return std::string(bytes, size);
-    };
+    std::string request(sizeof flags, '\0');
+    std::memcpy(request.data(), &flags, sizeof flags);
+    request += text;
     std::string bytes;
-    switch (os::runInChild(compileAndSerialize, compileBudget(), bytes)) {
+    switch (compiler->run(request, compileBudget(), bytes)) {
     case os::ChildRun::Done:
         if (hs_deserialize_database(bytes.data(), bytes.size(), &db) != HS_SUCCESS)
             db = nullptr;

@@ -17,6 +17,7 @@
 #include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -456,82 +457,171 @@ bool FileReader::spool(FileReader& from, std::string_view head, uint64_t limit,
     return true;
 }
 
-ChildRun runInChild(const std::function<std::optional<std::string>()>& work,
-                    std::chrono::milliseconds budget, std::string& out) {
-    out.clear();
+namespace {
+bool readAll(int fd, char* dst, size_t n) {
+    while (n > 0) {
+        ssize_t got = ::read(fd, dst, n);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        dst += got;
+        n -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+// Sends all of bytes; a child that is gone is a false return, not SIGPIPE.
+bool sendAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+enum class Waited { Ok, Ended, TooLate };
+
+// Reads n bytes unless the deadline passes first.
+Waited readBefore(int fd, char* dst, size_t n, std::chrono::steady_clock::time_point deadline) {
+    while (n > 0) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return Waited::TooLate;
+        pollfd p{fd, POLLIN, 0};
+        int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), INT_MAX)));
+        if (ready < 0 && errno != EINTR)
+            return Waited::Ended;
+        if (ready <= 0)
+            continue;
+        ssize_t got = ::read(fd, dst, n);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (got <= 0)
+            return Waited::Ended;
+        dst += got;
+        n -= static_cast<size_t>(got);
+    }
+    return Waited::Ok;
+}
+
+// The child's side: a request is its length and its bytes; a reply is a
+// byte that says whether there is one, its length and its bytes.
+[[noreturn]] void serveRequests(int fd, ChildWorker::Handler handler) {
+    for (;;) {
+        uint64_t size = 0;
+        if (!readAll(fd, reinterpret_cast<char*>(&size), sizeof size))
+            _exit(0);
+        std::string request(size, '\0');
+        if (!readAll(fd, request.data(), size))
+            _exit(0);
+        std::optional<std::string> reply;
+        try {
+            reply = handler(request);
+        } catch (...) {
+        }
+        char head[1 + sizeof(uint64_t)] = {reply ? '\1' : '\0'};
+        uint64_t length = reply ? reply->size() : 0;
+        std::memcpy(head + 1, &length, sizeof length);
+        if (!writeAll(fd, {head, sizeof head}) || (reply && !writeAll(fd, *reply)))
+            _exit(1);
+    }
+}
+} // namespace
+
+ChildWorker::~ChildWorker() {
+    std::lock_guard lock(m_);
+    stop(false);
+}
+
+int ChildWorker::child() const {
+    std::lock_guard lock(m_);
+    return pid_;
+}
+
+bool ChildWorker::start() {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return ChildRun::NoChild;
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
+        return false;
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         ::close(fds[0]);
         ::close(fds[1]);
-        return ChildRun::NoChild;
+        return false;
     }
     if (pid == 0) {
-        // Dies with the thread that waits for it, should that be killed.
-        ::close(fds[0]);
+        // Dies with the thread that started it, should that end or be
+        // killed; holds none of the process's files (an output pipe kept
+        // open would keep its reader waiting) but standard error.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent)
             _exit(1);
-        std::optional<std::string> bytes;
-        try {
-            bytes = work();
-        } catch (...) {
-        }
-        // The length first: a child that dies while writing leaves too few bytes.
-        uint64_t size = bytes ? bytes->size() : 0;
-        bool sent = bytes &&
-                    writeAll(fds[1], {reinterpret_cast<const char*>(&size), sizeof size}) &&
-                    writeAll(fds[1], *bytes);
-        _exit(sent ? 0 : 1);
+        int keep = fcntl(fds[1], F_DUPFD, 64);
+        int null = ::open("/dev/null", O_RDWR);
+        if (keep < 0 || null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0 || dup2(keep, 3) < 0)
+            _exit(1);
+        close_range(4, ~0u, 0);
+        serveRequests(3, handler_);
     }
     ::close(fds[1]);
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + budget;
-    bool tooSlow = false;
-    bool broken = false;
-    char chunk[64 << 10];
-    for (;;) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            tooSlow = true;
-            break;
-        }
-        pollfd p{fds[0], POLLIN, 0};
-        int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
-        if (ready < 0 && errno != EINTR) {
-            broken = true;
-            break;
-        }
-        if (ready <= 0)
-            continue;
-        ssize_t n = ::read(fds[0], chunk, sizeof chunk);
-        if (n < 0 && errno != EINTR && errno != EAGAIN) {
-            broken = true;
-            break;
-        }
-        if (n == 0)
-            break;
-        if (n > 0)
-            out.append(chunk, static_cast<size_t>(n));
+    fd_ = fds[0];
+    pid_ = pid;
+    return true;
+}
+
+void ChildWorker::stop(bool kill) {
+    if (pid_ < 0)
+        return;
+    if (kill)
+        ::kill(pid_, SIGKILL);
+    ::close(fd_); // an idle child reads the end and exits
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
-    ::close(fds[0]);
-    if (tooSlow || broken)
-        kill(pid, SIGKILL);
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    uint64_t size = 0;
-    if (!tooSlow && !broken && out.size() >= sizeof size) {
-        std::memcpy(&size, out.data(), sizeof size);
-        if (size == out.size() - sizeof size) {
-            out.erase(0, sizeof size);
-            return ChildRun::Done;
+    fd_ = pid_ = -1;
+}
+
+ChildRun ChildWorker::run(std::string_view request, std::chrono::milliseconds budget,
+                          std::string& reply) {
+    reply.clear();
+    std::lock_guard lock(m_);
+    const auto deadline = std::chrono::steady_clock::now() + budget;
+    // A child that ended before it read the request (killed as its thread
+    // ended) is replaced once; one that ends again failed at the request.
+    for (int tries = 2;; --tries) {
+        if (pid_ >= 0 && waitpid(pid_, nullptr, WNOHANG) != 0) {
+            ::close(fd_);
+            fd_ = pid_ = -1;
         }
+        if (pid_ < 0 && !start())
+            return ChildRun::NoChild;
+        uint64_t size = request.size();
+        char head[1 + sizeof size];
+        Waited w = Waited::Ended;
+        if (sendAll(fd_, {reinterpret_cast<const char*>(&size), sizeof size}) &&
+            sendAll(fd_, request))
+            w = readBefore(fd_, head, sizeof head, deadline);
+        if (w == Waited::Ok && head[0] == '\1') {
+            std::memcpy(&size, head + 1, sizeof size);
+            reply.resize(size);
+            w = readBefore(fd_, reply.data(), size, deadline);
+            if (w == Waited::Ok)
+                return ChildRun::Done;
+            reply.clear();
+        }
+        if (w == Waited::Ok)
+            return ChildRun::Failed; // the handler gave nothing
+        stop(true);
+        if (w == Waited::TooLate)
+            return ChildRun::TooSlow;
+        if (tries == 1)
+            return ChildRun::Failed;
     }
-    out.clear();
-    return tooSlow ? ChildRun::TooSlow : ChildRun::Failed;
 }
 
 namespace {

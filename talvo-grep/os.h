@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -156,14 +157,34 @@ private:
 
 unsigned coreCount();
 
-// Runs work in a child process and takes back the bytes it returns. A child
-// still at work when budget runs out is killed, so that nothing it started
-// outlives the call: neither its time nor its memory. Failed when work gives
-// nothing or the child dies; NoChild when no child can be started, and work
-// is then the caller's to run.
+// Work done in a child process, one request at a time, each within a
+// budget: a child still at work when its budget runs out is killed, so that
+// nothing it started outlives the request, neither its time nor its memory.
+// The child is forked at the first request and serves the next ones, as a
+// copy of the process as it was then; a fork for each request would copy a
+// large process's page tables each time. Failed when the handler gives
+// nothing or the child dies; NoChild when no child can be started, and the
+// work is then the caller's to do.
 enum class ChildRun { Done, Failed, TooSlow, NoChild };
-ChildRun runInChild(const std::function<std::optional<std::string>()>& work,
-                    std::chrono::milliseconds budget, std::string& out);
+class ChildWorker {
+public:
+    using Handler = std::optional<std::string> (*)(std::string_view request);
+    explicit ChildWorker(Handler handler) : handler_(handler) {}
+    ~ChildWorker();
+    ChildWorker(const ChildWorker&) = delete;
+    ChildWorker& operator=(const ChildWorker&) = delete;
+    ChildRun run(std::string_view request, std::chrono::milliseconds budget, std::string& reply);
+    // The child's process id while it waits for requests, -1 when there is none.
+    int child() const;
+
+private:
+    bool start();
+    void stop(bool kill);
+    Handler handler_;
+    mutable std::mutex m_;
+    int fd_ = -1;
+    int pid_ = -1;
+};
 
 // Writes all of text to standard output or standard error. Standard output
 // is buffered; a message, flushOut() or the end of the program writes it out.
