@@ -1,5 +1,6 @@
 // The operating-system calls of talvo-grep, kept in one place: files,
-// directories, memory mapping, character-set conversion and the core count.
+// directories, memory mapping, character-set conversion, the core count and
+// the child process that does work within a time budget.
 #pragma once
 
 #include <chrono>
