@@ -986,8 +986,11 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                         !others && !first.everyLine && !spec_.crossLines;
         if (!onTheWay) {
             *valid = isValidUtf8(data);
-            if (!*valid)
+            if (!*valid) {
+                if (resume)
+                    *resume = 0;
                 return true;
+            }
             valid = nullptr;
         }
     }
@@ -1032,27 +1035,35 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
         return !failed;
     }
 
-    // While data is unchecked: [0, ascii) is known to hold ASCII alone, and
-    // the rest is checked before the first line is reported or handed to the
-    // engine. A buffer of ASCII without a match is then read once, not twice.
-    size_t ascii = 0;
+    // While data is unchecked: [0, checked) is known to be UTF-8, ASCII that
+    // the finder passed or bytes checked, and the rest is checked up to a
+    // line's end before that line is reported or handed to the engine. ASCII
+    // is then read once, not twice, matches or not. When a check fails, the
+    // lines from notScanned on are left to the caller.
+    size_t checked = 0;
     bool* unchecked = valid;
-    auto settle = [&] {
-        if (!unchecked)
+    auto settle = [&](size_t upTo, size_t notScanned) {
+        if (!unchecked || upTo <= checked)
             return true;
-        *unchecked = isValidUtf8(data.substr(ascii));
-        bool ok = *unchecked;
-        unchecked = nullptr;
-        return ok;
+        if (isValidUtf8(data.substr(checked, upTo - checked))) {
+            checked = upTo;
+            return true;
+        }
+        *unchecked = false;
+        if (resume)
+            *resume = notScanned;
+        return false;
     };
+    auto throughLine = [&](size_t e) { return std::min(e + 1, data.size()); };
     // The next string from s, telling on its way how far data is ASCII.
     auto findFrom = [&](const LiteralFinder& lit, size_t s, size_t* length) {
         bool high = true;
-        size_t at = lit.find(data, s, length, unchecked && ascii >= s ? &high : nullptr);
+        size_t at = lit.find(data, s, length, unchecked && checked >= s ? &high : nullptr);
         if (!high) {
-            ascii = at == std::string_view::npos ? data.size() : at;
+            size_t ascii = at == std::string_view::npos ? data.size() : at;
             if (at != std::string_view::npos && lit.ascii())
                 ascii = at + *length;
+            checked = std::max(checked, ascii);
         }
         return at;
     };
@@ -1078,14 +1089,14 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                 continue;
             }
             size_t e = lineEnd(at + length);
-            if (!settle())
-                return true; // no line reported: the caller reads data otherwise
+            if (!settle(throughLine(e), ls))
+                return true; // the caller reads the rest otherwise
             if (!take(ls, e))
-                break;
+                return !failed;
             s = ls = e + 1;
         }
-        settle();
-        return !failed;
+        settle(data.size(), data.size());
+        return true;
     }
 
     if (first.hs) {
@@ -1110,12 +1121,12 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                     pos = data.size();
                     break;
                 }
-                if (!settle())
-                    return true; // the engine reads only UTF-8; nothing reported
                 const void* nl = at > pos ? memrchr(data.data() + pos, '\n', at - pos) : nullptr;
                 size_t ls =
                     nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1 : pos;
                 size_t e = lineEnd(at + lit.needle().size());
+                if (!settle(throughLine(e), ls))
+                    return true; // the engine reads only UTF-8
                 ++tried;
                 // The engine's answer for this one line, exact or a candidate
                 // that take() confirms: PCRE2 sees no line it would not have
@@ -1138,7 +1149,7 @@ bool Matcher::scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
             }
         }
         // The rest is checked before the engine reads it, or at the end.
-        if (!settle())
+        if (!settle(data.size(), pos))
             return true;
         while (!stop && pos < data.size()) {
             size_t end = std::min(data.size(), pos + kChunk);

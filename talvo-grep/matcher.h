@@ -62,8 +62,11 @@ public:
     // *resume is set to the line start where that call must begin
     // (data.size() when all of data was scanned).
     // valid, when given, says that data of kind Utf8 is not yet checked:
-    // the scan makes sure all of it is UTF-8 before it reports a line, and
-    // sets *valid; false means that it reported none.
+    // the scan makes sure that data up to a line's end is UTF-8 before it
+    // reports that line, and sets *valid. False means that data is not all
+    // UTF-8: the lines reported end before its first stray byte, and the
+    // lines from *resume (when given) on were not scanned. Once onLine stops
+    // the scan, the rest is left unchecked.
     bool scanLines(TextKind kind, ScanContext& ctx, std::string_view data,
                    const std::function<bool(size_t, size_t)>& onLine, std::string& error,
                    size_t* resume = nullptr, bool* valid = nullptr) const;

@@ -443,9 +443,10 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
                 size_t end = pieces ? pieceEnd(data, at, to) : to;
                 std::string_view piece = data.substr(at, end - at);
                 bool valid = true;
+                size_t scanned = at; // lines before it are scanned as UTF-8
                 const long selectedBefore = scan.selected();
                 if (pieces && onTheWay)
-                    stopped = !scan.scan(data, at, end, nullptr, &valid);
+                    stopped = !scan.scan(data, at, end, &scanned, &valid);
                 else if ((valid = isValidUtf8(piece)))
                     stopped = !scan.scan(data, at, end, across && !reader.eof() ? &done : nullptr);
                 // After a piece with matches the check goes first again,
@@ -453,15 +454,15 @@ void Searcher::searchWindows(os::FileReader& file, WindowReader& reader, const s
                 onTheWay = scan.selected() == selectedBefore;
                 if (!valid) {
                     if (pieces) {
-                        // Nothing of the piece was printed: its lines before
-                        // the first that is not UTF-8 are searched as such.
+                        // The lines printed end before the first that is not
+                        // UTF-8; those between them are searched as such.
                         size_t good = at + validUtf8Length(piece);
                         const void* nl = memrchr(data.data() + at, '\n', good - at);
                         good =
                             nl ? static_cast<size_t>(static_cast<const char*>(nl) - data.data()) + 1
                                : at;
-                        if (good > at)
-                            stopped = !scan.scan(data, at, good);
+                        if (good > scanned && !stopped)
+                            stopped = !scan.scan(data, scanned, good);
                         at = good;
                     }
                     checkUtf8 = false;

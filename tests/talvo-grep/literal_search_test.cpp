@@ -2,6 +2,7 @@
 // and the string every match holds) select exactly the lines that a check of
 // each line on its own selects, wherever the matches fall against the vector
 // blocks and the end of the buffer.
+#include "talvo-grep/encoding.h"
 #include "talvo-grep/literal_finder.h"
 #include "talvo-grep/matcher.h"
 #include "tests/talvo-grep/vector_levels.h"
@@ -22,6 +23,7 @@ using talvo::grep::Matcher;
 using talvo::grep::MatchSpec;
 using talvo::grep::ScanContext;
 using talvo::grep::TextKind;
+using talvo::grep::validUtf8Length;
 
 // A copy in a block of exactly its size: a read past the end is caught by
 // the address sanitizer instead of landing in a string's spare capacity.
@@ -327,6 +329,71 @@ TEST(CandidateLines, StayExactWhenTheStringTurnsOutCommon) {
         Lines got = scanned(*m, text);
         EXPECT_EQ(got, eachLine(*m, text)) << pattern;
         EXPECT_EQ(got.size(), 2000u + 6u + 1u) << pattern;
+    }
+}
+
+TEST(CandidateLines, TextNotYetCheckedIsReportedUpToItsFirstStrayByte) {
+    // Text not yet known to be UTF-8: each reported line is UTF-8 up to its
+    // end, a scan that finds a stray byte says so, and the lines it leaves
+    // to the caller start where it says. Together they are the lines that
+    // the text before the stray byte's line holds.
+    const char* patterns[] = {"_RESUME",        "\\w+_RESUME\\b", "P.?_RESUME",
+                              "(PM|QQ)_RESUME", "ファイル",       "[A-Z]+_SUSPEND"};
+    const std::string words[] = {
+        "PM_RESUME", "x_RESUME ", "_SUSPEND", "AB_SUSPEND",       "ファイル", " ",
+        "\n",        "\n",        "text",     "\x83\x74\x83\x40", "\xFF",     "\xE3\x83"};
+    std::mt19937 random(5);
+    for (int round = 0; round < 600; ++round) {
+        std::string text;
+        // In a third of the texts the candidates are so many that the
+        // engine takes over part way.
+        bool dense = round % 3 == 0;
+        size_t n = random() % (dense ? 500 : 200);
+        // Most texts are UTF-8 for long stretches before a stray byte.
+        bool strays = random() % 2 == 0;
+        for (size_t i = 0; i < n; ++i) {
+            size_t w = random() % std::size(words);
+            if (w >= 9 && !(strays && random() % 8 == 0))
+                w = random() % 9;
+            if (dense && random() % 2 == 0)
+                w = random() % 2 == 0 ? 0 : 6;
+            text += words[w];
+        }
+        size_t good = validUtf8Length(text);
+        if (good < text.size()) {
+            size_t nl = text.rfind('\n', good == 0 ? 0 : good - 1);
+            good = good == 0 || nl == std::string::npos ? 0 : nl + 1;
+        }
+        for (const char* pattern : patterns) {
+            auto m = make(pattern);
+            ASSERT_TRUE(m);
+            ScanContext ctx;
+            std::string error;
+            Lines got;
+            bool valid = true;
+            size_t rest = 0;
+            auto block = exactCopy(text);
+            ASSERT_TRUE(m->scanLines(
+                TextKind::Utf8, ctx, {block.get(), text.size()},
+                [&](size_t s, size_t e) {
+                    got.emplace_back(s, e);
+                    return true;
+                },
+                error, &rest, &valid));
+            std::string context = std::string(pattern) + ", round " + std::to_string(round);
+            ASSERT_EQ(valid, good == text.size()) << context;
+            Lines expected = eachLine(*m, text.substr(0, good));
+            if (valid) {
+                EXPECT_EQ(got, expected) << context;
+                continue;
+            }
+            // The caller searches from rest up to good as UTF-8.
+            Lines before;
+            for (const auto& line : expected)
+                if (line.first < rest)
+                    before.push_back(line);
+            EXPECT_EQ(got, before) << context << " rest " << rest << " good " << good;
+        }
     }
 }
 

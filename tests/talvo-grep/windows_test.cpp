@@ -5,6 +5,7 @@
 // by reading or by mapping, the two ways the program chooses between.
 #include "tests/talvo-grep/grep_runner.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace talvo::test;
@@ -176,6 +177,44 @@ TEST_F(Windows, Utf8LinesBeforeTheFirstThatIsNotStayUtf8) {
         EXPECT_EQ(g.run("cgrep.exe", {"-c", "-e", "開く$", "turn.txt"}).out, "400\n") << layout;
         RunResult r = g.run("cgrep.exe", {"-n", "-e", "閉じる", "turn.txt"});
         EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "40001:ファイルを閉じる\n") << layout;
+    };
+    expectLines("default");
+    for (const char* way : {"read", "map"}) {
+        for (const char* size : {"4096", "65536"}) {
+            WindowSize w(size, way);
+            expectLines(std::string(way) + " " + size);
+        }
+    }
+}
+
+TEST_F(Windows, LinesPrintedBeforeTheTextTurnsArePrintedOnce) {
+    // The lines of a window are printed as they are found, each once its
+    // text up to its end is known to be UTF-8: where the window stops
+    // reading as UTF-8 after them, they are not printed again, and the
+    // lines between them and the turn are still searched as UTF-8.
+    std::string utf8;
+    for (int i = 0; i < 40000; ++i)
+        utf8 += "行 " + std::to_string(i) +
+                (i % 100 == 0 || i >= 39990 ? " PM_RESUME ファイル\n" : " 日本語のテキストです\n");
+    std::string sjis;
+    for (int i = 0; i < 50; ++i)
+        sjis += i % 5 == 0 ? "PM_RESUME を閉じる\n" : "シフトJISの行\n";
+    g.write("turn.txt", utf8 + convert(sjis, "CP932"));
+    auto expectLines = [&](const std::string& layout) {
+        for (const char* pattern : {"PM_RESUME", "\\w+_RESUME\\b", "P.?_RESUME", "[A-Z]+_RESUME"}) {
+            RunResult r = g.run("cgrep.exe", {"-n", "-e", pattern, "turn.txt"});
+            std::vector<long> numbers;
+            for (size_t at = 0; at < r.out.size(); at = r.out.find('\n', at) + 1)
+                numbers.push_back(std::atol(r.out.c_str() + at));
+            ASSERT_EQ(numbers.size(), 410u + 10u) << layout << " " << pattern;
+            EXPECT_EQ(numbers[409], 40000) << layout << " " << pattern;
+            EXPECT_EQ(numbers[410], 40001) << layout << " " << pattern;
+            EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()) &&
+                        std::adjacent_find(numbers.begin(), numbers.end()) == numbers.end())
+                << layout << " " << pattern;
+            EXPECT_NE(r.out.find("40046:PM_RESUME を閉じる\n"), std::string::npos)
+                << layout << " " << pattern;
+        }
     };
     expectLines("default");
     for (const char* way : {"read", "map"}) {
