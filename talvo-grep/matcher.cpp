@@ -40,6 +40,23 @@ bool isLegacy(TextKind k) {
     return k == TextKind::ShiftJis || k == TextKind::EucJp;
 }
 
+// \b, \B, \< or \> (as their callout numbers) between a character that is
+// a word character or not and one after it that is or is not.
+bool wordTestHolds(int test, bool before, bool after) {
+    switch (test) {
+    case kCalloutBoundary:
+        return before != after;
+    case kCalloutNotBoundary:
+        return before == after;
+    case kCalloutWordStart:
+        return !before && after;
+    case kCalloutWordEnd:
+        return before && !after;
+    default:
+        return true;
+    }
+}
+
 // Answers the word tests that the emitted PCRE2 text holds as callouts: 0
 // lets the match go on, 1 makes it backtrack. data points to the TextKind of
 // the subject.
@@ -52,16 +69,10 @@ int onWordCallout(pcre2_callout_block* block, void* data) {
     bool holds = true;
     switch (block->callout_number) {
     case kCalloutBoundary:
-        holds = before() != after();
-        break;
     case kCalloutNotBoundary:
-        holds = before() == after();
-        break;
     case kCalloutWordStart:
-        holds = !before() && after();
-        break;
     case kCalloutWordEnd:
-        holds = before() && !after();
+        holds = wordTestHolds(block->callout_number, before(), after());
         break;
     case kCalloutNoWordBefore:
         holds = !before();
@@ -104,6 +115,9 @@ struct Term {
         int least = 0;                // how many of them the match needs
     };
     Flank before, after;
+    // With plain and no run on its side: the word test (as its callout
+    // number, 0 for none) that must hold at the string's start or end.
+    int testBefore = 0, testAfter = 0;
     // With plain: the string counts only where it stands as a word.
     bool wordFlanks = false;
     // A string that every match holds (UTF-8), to find candidate lines.
@@ -372,13 +386,30 @@ std::optional<std::vector<CodeRange>> oneCharacter(const Node& n) {
     return std::nullopt;
 }
 
+// The callout number of \b, \B, \< or \>, or 0.
+int wordTestOf(const Node& n) {
+    switch (n.kind) {
+    case Node::Kind::WordBoundary:
+        return kCalloutBoundary;
+    case Node::Kind::NotWordBoundary:
+        return kCalloutNotBoundary;
+    case Node::Kind::WordStart:
+        return kCalloutWordStart;
+    case Node::Kind::WordEnd:
+        return kCalloutWordEnd;
+    default:
+        return 0;
+    }
+}
+
 // A pattern that is a plain string with a run of one character class before
-// it, after it or both (such as [ぁ-ん]+する or \d+円): the string in
-// UTF-8, and the flanks. A line matches just where the string occurs with
-// at least the least number of characters of each flank's class beside it,
-// however many more the run may take. Case is never ignored here.
-std::optional<std::string> flankedString(const Pattern& p, Term::Flank& before,
-                                         Term::Flank& after) {
+// it, after it or both (such as [ぁ-ん]+する or \w+_RESUME), or a word test
+// on a side without a run (\w+_RESUME\b): the string in UTF-8, and the
+// flanks. A line matches just where the string occurs with at least the
+// least number of characters of each flank's class beside it, however many
+// more the run may take, and the word tests hold at its ends. Case is never
+// ignored here.
+std::optional<std::string> flankedString(const Pattern& p, Term& t) {
     const Node* root = p.root.get();
     while ((root->kind == Node::Kind::Group || root->kind == Node::Kind::NonCapture) &&
            root->children.size() == 1)
@@ -405,10 +436,15 @@ std::optional<std::string> flankedString(const Pattern& p, Term::Flank& before,
     };
     const auto& parts = root->children;
     size_t first = 0, last = parts.size();
-    std::optional<Term::Flank> head, tail;
-    if (first < last && (head = run(*parts[first])))
+    int testBefore = 0, testAfter = 0;
+    if (first < last && (testBefore = wordTestOf(*parts[first])) != 0)
         ++first;
-    if (last > first && (tail = run(*parts[last - 1])))
+    if (last > first && (testAfter = wordTestOf(*parts[last - 1])) != 0)
+        --last;
+    std::optional<Term::Flank> head, tail;
+    if (testBefore == 0 && first < last && (head = run(*parts[first])))
+        ++first;
+    if (testAfter == 0 && last > first && (tail = run(*parts[last - 1])))
         --last;
     std::string text;
     for (size_t i = first; i < last; ++i) {
@@ -416,10 +452,12 @@ std::optional<std::string> flankedString(const Pattern& p, Term::Flank& before,
             return std::nullopt;
         appendUtf8(text, parts[i]->cp);
     }
-    if ((!head && !tail) || text.empty())
+    if ((!head && !tail && testBefore == 0 && testAfter == 0) || text.empty())
         return std::nullopt;
-    before = head ? std::move(*head) : Term::Flank{};
-    after = tail ? std::move(*tail) : Term::Flank{};
+    t.before = head ? std::move(*head) : Term::Flank{};
+    t.after = tail ? std::move(*tail) : Term::Flank{};
+    t.testBefore = testBefore;
+    t.testAfter = testAfter;
     return text;
 }
 
@@ -546,15 +584,16 @@ bool compileTerm(const Pattern& p, const MatchSpec& spec, TextKind kind, bool sc
             t.hsExact = true;
             return true;
         }
-        // The runs of a class beside a string are read where the string
-        // occurs: for [ぁ-ん]+する the engine confirmed every す of the
-        // text, for a third of the search.
-        if (!spec.ignoreCase) {
-            if (auto flanked = flankedString(p, t.before, t.after)) {
-                t.plain = std::make_unique<LiteralFinder>(std::move(*flanked));
-                t.hsExact = true;
-                return true;
-            }
+    }
+    if (engine && kind == TextKind::Utf8 && !eo.wholeLine && !eo.wholeWord && !spec.ignoreCase) {
+        // The runs of a class beside a string, and word tests at its ends,
+        // are read where the string occurs: for [ぁ-ん]+する the engine
+        // confirmed every す of the text, for a third of the search, and
+        // \w+_RESUME\b took a compile of its own longer than the search.
+        if (auto flanked = flankedString(p, t)) {
+            t.plain = std::make_unique<LiteralFinder>(std::move(*flanked));
+            t.hsExact = true;
+            return true;
         }
     }
     if (engine && kind == TextKind::Utf8 && eo.wholeWord && !eo.wholeLine && !spec.ignoreCase &&
@@ -786,6 +825,12 @@ bool flanksHold(const Term& t, std::string_view data, size_t ls, size_t at, size
             return false;
         pos = start;
     }
+    if (t.testBefore != 0 && !wordTestHolds(t.testBefore, wordCharBefore(TextKind::Utf8, data, at),
+                                            wordCharAfter(TextKind::Utf8, data, at)))
+        return false;
+    if (t.testAfter != 0 && !wordTestHolds(t.testAfter, wordCharBefore(TextKind::Utf8, data, end),
+                                           wordCharAfter(TextKind::Utf8, data, end)))
+        return false;
     pos = end;
     for (int k = 0; k < t.after.least; ++k) {
         size_t length = 0;

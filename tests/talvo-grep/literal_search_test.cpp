@@ -270,6 +270,20 @@ TEST(CandidateLines, AgreeWithEachLineCheckedAlone) {
         {"\\w*ファイ", false},
         {"[ぁ-ん]++する", false},
         {"[^\\s]する", false},
+        // Word tests at a string's ends are read where the string occurs,
+        // whether its end characters are word characters or not.
+        {"\\bstatic", false},
+        {"static\\B", false},
+        {"\\<ab_", false},
+        {"_\\>", false},
+        {"\\b_RESUME\\b", false},
+        {"\\B_RESUME", false},
+        {"@_\\b", false},
+        {"\\b\xC3\xA9z", false},
+        {"\\bする\\B", false},
+        {"[ぁ-ん]+する\\b", false},
+        {"\\b年[0-9]*", false},
+        {"\\w+ファイ\\>", false},
     };
     const std::string words[] = {"static",
                                  "PM_SUSPEND",
@@ -297,7 +311,10 @@ TEST(CandidateLines, AgreeWithEachLineCheckedAlone) {
                                  "ん",
                                  "1",
                                  "年",
-                                 "ァイ"};
+                                 "ァイ",
+                                 "ー",
+                                 "゛",
+                                 "e\xCC\x81"};
     std::mt19937 random(3);
     for (int round = 0; round < 400; ++round) {
         std::string text;
