@@ -16,9 +16,13 @@ namespace talvo::grep {
 
 namespace {
 // A read window fits the processor's caches; a mapped window is larger, as
-// each one costs two system calls.
+// each one costs two system calls and the undoing of its mapping. On a file
+// held in large pages 16 MiB windows took 73 ms against 80 for 8 MiB (32:
+// 71), and two of them mapped at once stay well under the memory bound.
 constexpr size_t kReadWindow = 1 << 20;
-constexpr size_t kMapWindow = 8 << 20;
+constexpr size_t kMapWindow = 16 << 20;
+// A buffer that a long line grew is given back past this size.
+constexpr size_t kKeptBuffer = 32 << 20;
 // The way not in use is timed again on one window after this many bytes,
 // twice as many each time the choice holds.
 constexpr uint64_t kProbeEvery = 128ull << 20;
@@ -201,7 +205,7 @@ WindowReader::WindowReader(os::FileReader& in, size_t window, bool ownBuffer)
 WindowReader::~WindowReader() {
     ahead_.reset();
     // A long line grew the buffer: the next file starts small again.
-    if (buf_.capacity() > 4 * kMapWindow)
+    if (buf_.capacity() > kKeptBuffer)
         buf_.shrinkTo(kReadWindow * 2);
 }
 
